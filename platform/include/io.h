@@ -1,0 +1,4 @@
+// Low-level file calls of the Microsoft C runtime.
+#pragma once
+
+#include "wincrt.h"
