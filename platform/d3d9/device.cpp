@@ -1,0 +1,588 @@
+#include "d3d9/device.h"
+
+#include "d3d9/direct3d9.h"
+#include "d3d9/surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::d3d9 {
+
+Device* Device::Create(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS* params, HRESULT* result) {
+    auto* device = new Device;
+    HRESULT hr = device->Init(d3d, type, focusWindow, behaviorFlags, params);
+    if (FAILED(hr)) {
+        device->Release();
+        if (result) *result = hr;
+        return nullptr;
+    }
+    if (result) *result = D3D_OK;
+    return device;
+}
+
+HRESULT Device::Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                     D3DPRESENT_PARAMETERS* params) {
+    auto& system = win32::WindowSystem::Get();
+    HWND deviceWindow = params->hDeviceWindow ? params->hDeviceWindow : focusWindow;
+    window_ = system.Find(deviceWindow);
+    if (!window_ || !window_->sdl) return D3DERR_INVALIDCALL;
+    if (!(behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                           D3DCREATE_MIXED_VERTEXPROCESSING)))
+        return D3DERR_INVALIDCALL;
+    d3d_ = d3d;
+    d3d_->AddRef();
+    type_ = type;
+    focusWindow_ = focusWindow;
+    behaviorFlags_ = behaviorFlags;
+
+    D3DPRESENT_PARAMETERS pp = *params;
+    HRESULT hr = ApplyPresentParameters(&pp);
+    if (FAILED(hr)) return hr;
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    context_ = SDL_GL_CreateContext(window_->sdl);
+    if (!context_) return D3DERR_NOTAVAILABLE;
+    if (!MakeCurrent()) return D3DERR_NOTAVAILABLE;
+    SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+
+    if (!pp.Windowed && !win32::SetFullscreen(window_->handle, true)) return D3DERR_NOTAVAILABLE;
+    if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return D3DERR_OUTOFVIDEOMEMORY;
+    params_ = pp;
+    *params = pp;
+    state_.SetDefaults(pp.BackBufferWidth, pp.BackBufferHeight, pp.EnableAutoDepthStencil != FALSE);
+
+    listener_ = system.AddListener([this](const SDL_Event& e) { OnEvent(e); });
+    return D3D_OK;
+}
+
+Device::~Device() {
+    if (listener_) win32::WindowSystem::Get().RemoveListener(listener_);
+    for (auto& t : textures_) t.Reset();
+    for (auto& s : streams_) s.Reset();
+    indices_.Reset();
+    declaration_.Reset();
+    vertexShader_.Reset();
+    if (context_) {
+        if (MakeCurrent()) DestroyBackBuffer();
+        SDL_GL_MakeCurrent(window_->sdl, nullptr);
+        SDL_GL_DeleteContext(context_);
+    }
+    if (window_ && !params_.Windowed && window_->fullscreen) win32::SetFullscreen(window_->handle, false);
+    if (d3d_) d3d_->Release();
+}
+
+HRESULT Device::ApplyPresentParameters(D3DPRESENT_PARAMETERS* pp) {
+    if (pp->Windowed) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window_->sdl, &w, &h);
+        if (pp->BackBufferWidth == 0) pp->BackBufferWidth = UINT(std::max(w, 1));
+        if (pp->BackBufferHeight == 0) pp->BackBufferHeight = UINT(std::max(h, 1));
+        if (pp->BackBufferFormat == D3DFMT_UNKNOWN) pp->BackBufferFormat = D3DFMT_X8R8G8B8;
+    }
+    if (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0 || pp->BackBufferWidth > 8192 ||
+        pp->BackBufferHeight > 8192)
+        return D3DERR_INVALIDCALL;
+    if (pp->BackBufferFormat != D3DFMT_X8R8G8B8 && pp->BackBufferFormat != D3DFMT_A8R8G8B8)
+        return D3DERR_INVALIDCALL;
+    if (pp->BackBufferCount == 0) pp->BackBufferCount = 1;
+    if (pp->BackBufferCount > 3) return D3DERR_INVALIDCALL;
+    if (pp->SwapEffect < D3DSWAPEFFECT_DISCARD || pp->SwapEffect > D3DSWAPEFFECT_COPY)
+        return D3DERR_INVALIDCALL;
+    if (pp->SwapEffect == D3DSWAPEFFECT_COPY && pp->BackBufferCount != 1) return D3DERR_INVALIDCALL;
+    if (pp->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
+    if (pp->EnableAutoDepthStencil && pp->AutoDepthStencilFormat != D3DFMT_D24S8 &&
+        pp->AutoDepthStencilFormat != D3DFMT_D24X8 && pp->AutoDepthStencilFormat != D3DFMT_D16)
+        return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
+bool Device::MakeCurrent() {
+    if (!context_ || !window_) return false;
+    if (SDL_GL_GetCurrentContext() == context_ && SDL_GL_GetCurrentWindow() == window_->sdl) return true;
+    return SDL_GL_MakeCurrent(window_->sdl, context_) == 0;
+}
+
+bool Device::CreateBackBuffer(UINT width, UINT height) {
+    DestroyBackBuffer();
+    glGenTextures(1, &backColor_);
+    glBindTexture(GL_TEXTURE_2D, backColor_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glGenRenderbuffers(1, &backDepth_);
+    glBindRenderbuffer(GL_RENDERBUFFER, backDepth_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(width), GLsizei(height));
+    glGenFramebuffers(1, &backFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backColor_, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, backDepth_);
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete) {
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glClearColor(0, 0, 0, 1);
+        glClearDepth(1.0);
+        glClearStencil(0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
+    return complete;
+}
+
+void Device::DestroyBackBuffer() {
+    if (backFbo_) glDeleteFramebuffers(1, &backFbo_);
+    if (backDepth_) glDeleteRenderbuffers(1, &backDepth_);
+    if (backColor_) glDeleteTextures(1, &backColor_);
+    backFbo_ = backDepth_ = backColor_ = 0;
+}
+
+void Device::OnEvent(const SDL_Event& e) {
+    if (e.type != SDL_WINDOWEVENT || !window_ || e.window.windowID != window_->sdlId) return;
+    // A full-screen device is lost while its window is in the background.
+    if (params_.Windowed) return;
+    if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) condition_ = DeviceCondition::Lost;
+    if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && condition_ == DeviceCondition::Lost)
+        condition_ = DeviceCondition::NotReset;
+}
+
+HRESULT Device::TestCooperativeLevel() {
+    win32::WindowSystem::Get().Pump();
+    switch (condition_) {
+    case DeviceCondition::Lost: return D3DERR_DEVICELOST;
+    case DeviceCondition::NotReset: return D3DERR_DEVICENOTRESET;
+    default: return D3D_OK;
+    }
+}
+
+HRESULT Device::GetDirect3D(IDirect3D9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    d3d_->AddRef();
+    *out = d3d_;
+    return D3D_OK;
+}
+
+HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
+    if (!caps) return D3DERR_INVALIDCALL;
+    *caps = Direct3D9::Caps(type_);
+    return D3D_OK;
+}
+
+HRESULT Device::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) {
+    if (swapChain != 0 || !mode) return D3DERR_INVALIDCALL;
+    if (params_.Windowed) return d3d_->GetAdapterDisplayMode(0, mode);
+    mode->Width = params_.BackBufferWidth;
+    mode->Height = params_.BackBufferHeight;
+    mode->RefreshRate = params_.FullScreen_RefreshRateInHz;
+    mode->Format = params_.BackBufferFormat;
+    return D3D_OK;
+}
+
+HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p) {
+    if (!p) return D3DERR_INVALIDCALL;
+    p->AdapterOrdinal = 0;
+    p->DeviceType = type_;
+    p->hFocusWindow = focusWindow_;
+    p->BehaviorFlags = behaviorFlags_;
+    return D3D_OK;
+}
+
+HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
+    if (!params) return D3DERR_INVALIDCALL;
+    if (condition_ == DeviceCondition::Lost) return D3DERR_DEVICELOST;
+    D3DPRESENT_PARAMETERS pp = *params;
+    HRESULT hr = ApplyPresentParameters(&pp);
+    if (FAILED(hr)) return hr;
+    if (!MakeCurrent()) return D3DERR_DEVICELOST;
+    if (!win32::SetFullscreen(window_->handle, !pp.Windowed)) return D3DERR_DEVICELOST;
+    if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return D3DERR_OUTOFVIDEOMEMORY;
+    SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    params_ = pp;
+    *params = pp;
+    // A reset device starts over from a new device's state.
+    state_.SetDefaults(pp.BackBufferWidth, pp.BackBufferHeight, pp.EnableAutoDepthStencil != FALSE);
+    for (auto& t : textures_) t.Reset();
+    for (UINT i = 0; i < kMaxStreams; ++i) {
+        streams_[i].Reset();
+        streamOffsets_[i] = streamStrides_[i] = 0;
+    }
+    indices_.Reset();
+    declaration_.Reset();
+    vertexShader_.Reset();
+    inScene_ = false;
+    condition_ = DeviceCondition::Operational;
+    return D3D_OK;
+}
+
+HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
+    if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
+    if ((src || dst) && params_.SwapEffect != D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
+    if (!MakeCurrent()) return D3DERR_DEVICELOST;
+    int drawW = 0, drawH = 0;
+    SDL_GL_GetDrawableSize(window_->sdl, &drawW, &drawH);
+    RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
+    RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (!dst) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    bool same = (s.right - s.left) == (d.right - d.left) && (s.bottom - s.top) == (d.bottom - d.top);
+    // The back buffer's rows are stored top first; the window's bottom first.
+    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, drawH - d.top, d.right,
+                      drawH - d.bottom, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window_->sdl);
+    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    return D3D_OK;
+}
+
+HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
+                              IDirect3DSurface9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    if (swapChain != 0 || index >= params_.BackBufferCount || type != D3DBACKBUFFER_TYPE_MONO)
+        return D3DERR_INVALIDCALL;
+    *out = new BackBufferSurface(this);
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** out) {
+    if (!out || index != 0) return D3DERR_INVALIDCALL;
+    *out = new BackBufferSurface(this);
+    return D3D_OK;
+}
+
+std::vector<uint32_t> Device::ReadBackBuffer(const RECT& r) {
+    int w = int(r.right - r.left), h = int(r.bottom - r.top);
+    std::vector<uint32_t> pixels(size_t(std::max(w, 0)) * size_t(std::max(h, 0)));
+    if (pixels.empty() || !MakeCurrent()) return pixels;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+    if (params_.BackBufferFormat == D3DFMT_X8R8G8B8)
+        for (auto& p : pixels) p |= 0xFF000000u;
+    return pixels;
+}
+
+void Device::WriteBackBuffer(const RECT& r, const uint32_t* pixels) {
+    int w = int(r.right - r.left), h = int(r.bottom - r.top);
+    if (w <= 0 || h <= 0 || !pixels || !MakeCurrent()) return;
+    glBindTexture(GL_TEXTURE_2D, backColor_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+}
+
+HRESULT Device::BeginScene() {
+    if (inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT Device::EndScene() {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = false;
+    return D3D_OK;
+}
+
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                      DWORD stencil) {
+    if (count && !rects) return D3DERR_INVALIDCALL;
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !params_.EnableAutoDepthStencil)
+        return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && params_.AutoDepthStencilFormat != D3DFMT_D24S8)
+        return D3DERR_INVALIDCALL;
+    if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
+    if (condition_ != DeviceCondition::Operational) return D3D_OK;
+    if (!MakeCurrent()) return D3D_OK;
+
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
+    if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
+    if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
+    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFF);
+    glClearColor(float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
+                 float(color & 0xFF) / 255.0f, float(color >> 24) / 255.0f);
+    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    glClearStencil(GLint(stencil & 0xFF));
+    glEnable(GL_SCISSOR_TEST);
+
+    // Clears reach only the viewport, and within it the given rectangles.
+    const D3DVIEWPORT9& vp = state_.viewport;
+    RECT area{LONG(vp.X), LONG(vp.Y), LONG(vp.X + vp.Width), LONG(vp.Y + vp.Height)};
+    auto clearRect = [&](RECT r) {
+        r.left = std::max(r.left, area.left);
+        r.top = std::max(r.top, area.top);
+        r.right = std::min(r.right, area.right);
+        r.bottom = std::min(r.bottom, area.bottom);
+        if (r.right <= r.left || r.bottom <= r.top) return;
+        glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        glClear(mask);
+    };
+    if (count == 0) {
+        clearRect(area);
+    } else {
+        for (DWORD i = 0; i < count; ++i)
+            clearRect(RECT{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
+    }
+    glDisable(GL_SCISSOR_TEST);
+    return D3D_OK;
+}
+
+namespace {
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
+            r.m[i][j] = sum;
+        }
+    return r;
+}
+
+}  // namespace
+
+static D3DMATRIX* TransformSlot(DeviceState& s, D3DTRANSFORMSTATETYPE state) {
+    int t = int(state);
+    if (t == D3DTS_VIEW) return &s.view;
+    if (t == D3DTS_PROJECTION) return &s.projection;
+    if (t >= D3DTS_TEXTURE0 && t <= D3DTS_TEXTURE7) return &s.textureTransform[t - D3DTS_TEXTURE0];
+    if (t >= 256 && t < 512) return &s.world[t - 256];
+    return nullptr;
+}
+
+HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    D3DMATRIX* slot = TransformSlot(state_, state);
+    if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    *slot = *matrix;
+    return D3D_OK;
+}
+
+HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+    D3DMATRIX* slot = TransformSlot(state_, state);
+    if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    *matrix = *slot;
+    return D3D_OK;
+}
+
+HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    D3DMATRIX* slot = TransformSlot(state_, state);
+    if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    *slot = Multiply(*matrix, *slot);
+    return D3D_OK;
+}
+
+HRESULT Device::SetViewport(const D3DVIEWPORT9* vp) {
+    if (!vp) return D3DERR_INVALIDCALL;
+    if (vp->Width == 0 || vp->Height == 0 || vp->X + vp->Width > params_.BackBufferWidth ||
+        vp->Y + vp->Height > params_.BackBufferHeight || vp->MinZ < 0 || vp->MaxZ > 1)
+        return D3DERR_INVALIDCALL;
+    state_.viewport = *vp;
+    return D3D_OK;
+}
+
+HRESULT Device::GetViewport(D3DVIEWPORT9* vp) {
+    if (!vp) return D3DERR_INVALIDCALL;
+    *vp = state_.viewport;
+    return D3D_OK;
+}
+
+HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
+    if (!material) return D3DERR_INVALIDCALL;
+    state_.material = *material;
+    return D3D_OK;
+}
+
+HRESULT Device::GetMaterial(D3DMATERIAL9* material) {
+    if (!material) return D3DERR_INVALIDCALL;
+    *material = state_.material;
+    return D3D_OK;
+}
+
+HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
+    if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)
+        return D3DERR_INVALIDCALL;
+    if (light->Type != D3DLIGHT_DIRECTIONAL && light->Range < 0) return D3DERR_INVALIDCALL;
+    state_.lights[index].light = *light;
+    return D3D_OK;
+}
+
+HRESULT Device::GetLight(DWORD index, D3DLIGHT9* light) {
+    auto it = state_.lights.find(index);
+    if (!light || it == state_.lights.end()) return D3DERR_INVALIDCALL;
+    *light = it->second.light;
+    return D3D_OK;
+}
+
+HRESULT Device::LightEnable(DWORD index, BOOL enable) {
+    auto it = state_.lights.find(index);
+    if (it == state_.lights.end()) {
+        // Enabling a light never set creates the default one: white, directional, along +z.
+        LightSlot slot;
+        slot.light = D3DLIGHT9{};
+        slot.light.Type = D3DLIGHT_DIRECTIONAL;
+        slot.light.Diffuse = D3DCOLORVALUE{1, 1, 1, 0};
+        slot.light.Direction = D3DVECTOR{0, 0, 1};
+        it = state_.lights.emplace(index, slot).first;
+    }
+    it->second.enabled = enable != FALSE;
+    return D3D_OK;
+}
+
+HRESULT Device::GetLightEnable(DWORD index, BOOL* enable) {
+    auto it = state_.lights.find(index);
+    if (!enable || it == state_.lights.end()) return D3DERR_INVALIDCALL;
+    // Windows reports an enabled light as 128, not TRUE.
+    *enable = it->second.enabled ? 128 : FALSE;
+    return D3D_OK;
+}
+
+HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    if (unsigned(state) >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+    state_.renderStates[state] = value;
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+    if (unsigned(state) >= D3DRS_COUNT || !value) return D3DERR_INVALIDCALL;
+    *value = state_.renderStates[state];
+    return D3D_OK;
+}
+
+HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** out) {
+    if (stage >= kMaxStages || !out) return D3DERR_INVALIDCALL;
+    *out = textures_[stage].Get();
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+}
+
+HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    if (stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    textures_[stage] = ComPtr<IDirect3DBaseTexture9>::Share(texture);
+    return D3D_OK;
+}
+
+HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
+    if (stage >= kMaxStages || unsigned(type) >= D3DTSS_COUNT || !value) return D3DERR_INVALIDCALL;
+    *value = state_.stageStates[stage][type];
+    return D3D_OK;
+}
+
+HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    if (stage >= kMaxStages || unsigned(type) >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+    state_.stageStates[stage][type] = value;
+    return D3D_OK;
+}
+
+HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
+    if (sampler >= kMaxSamplers || unsigned(type) >= D3DSAMP_COUNT || !value) return D3DERR_INVALIDCALL;
+    *value = state_.samplerStates[sampler][type];
+    return D3D_OK;
+}
+
+HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    if (sampler >= kMaxSamplers || unsigned(type) >= D3DSAMP_COUNT) return D3DERR_INVALIDCALL;
+    state_.samplerStates[sampler][type] = value;
+    return D3D_OK;
+}
+
+HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
+    declaration_ = ComPtr<IDirect3DVertexDeclaration9>::Share(decl);
+    return D3D_OK;
+}
+
+HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = declaration_.Get();
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+}
+
+HRESULT Device::SetFVF(DWORD fvf) {
+    state_.fvf = fvf;
+    return D3D_OK;
+}
+
+HRESULT Device::GetFVF(DWORD* fvf) {
+    if (!fvf) return D3DERR_INVALIDCALL;
+    *fvf = state_.fvf;
+    return D3D_OK;
+}
+
+HRESULT Device::SetVertexShader(IDirect3DVertexShader9* shader) {
+    vertexShader_ = ComPtr<IDirect3DVertexShader9>::Share(shader);
+    return D3D_OK;
+}
+
+HRESULT Device::GetVertexShader(IDirect3DVertexShader9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = vertexShader_.Get();
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+}
+
+HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
+    if (!data || start >= kMaxVertexShaderConstants || count > kMaxVertexShaderConstants - start)
+        return D3DERR_INVALIDCALL;
+    std::memcpy(vsConstants_[start], data, size_t(count) * 4 * sizeof(float));
+    return D3D_OK;
+}
+
+HRESULT Device::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
+    if (!data || start >= kMaxVertexShaderConstants || count > kMaxVertexShaderConstants - start)
+        return D3DERR_INVALIDCALL;
+    std::memcpy(data, vsConstants_[start], size_t(count) * 4 * sizeof(float));
+    return D3D_OK;
+}
+
+HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* data, UINT offset, UINT stride) {
+    if (stream >= kMaxStreams) return D3DERR_INVALIDCALL;
+    streams_[stream] = ComPtr<IDirect3DVertexBuffer9>::Share(data);
+    streamOffsets_[stream] = offset;
+    streamStrides_[stream] = stride;
+    return D3D_OK;
+}
+
+HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** data, UINT* offset, UINT* stride) {
+    if (stream >= kMaxStreams || !data || !offset || !stride) return D3DERR_INVALIDCALL;
+    *data = streams_[stream].Get();
+    if (*data) (*data)->AddRef();
+    *offset = streamOffsets_[stream];
+    *stride = streamStrides_[stream];
+    return D3D_OK;
+}
+
+HRESULT Device::SetIndices(IDirect3DIndexBuffer9* data) {
+    indices_ = ComPtr<IDirect3DIndexBuffer9>::Share(data);
+    return D3D_OK;
+}
+
+HRESULT Device::GetIndices(IDirect3DIndexBuffer9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = indices_.Get();
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+}
+
+void Device::SetCursorPosition(int, int, DWORD) {}
+
+BOOL Device::ShowCursor(BOOL show) {
+    BOOL previous = cursorVisible_;
+    cursorVisible_ = show != FALSE;
+    return previous;
+}
+
+}  // namespace platform::d3d9

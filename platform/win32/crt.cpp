@@ -1,0 +1,187 @@
+// Extras of the Microsoft C runtime.
+#include <wincrt.h>
+
+#include "common/paths.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#undef fopen
+#undef rand
+#undef srand
+
+int _creat(const char* filename, int pmode) {
+    if (!filename) return -1;
+    mode_t mode = 0;
+    if (pmode & _S_IREAD) mode |= S_IRUSR;
+    if (pmode & _S_IWRITE) mode |= S_IWUSR;
+    return ::open(platform::MapPath(filename).c_str(), O_CREAT | O_TRUNC | O_WRONLY, mode);
+}
+
+int _close(int fd) { return ::close(fd); }
+
+char* _itoa(int value, char* buffer, int radix) {
+    if (!buffer) return buffer;
+    if (radix < 2 || radix > 36) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    // Negative numbers carry a sign only in base 10; other bases show the two's complement.
+    bool negative = radix == 10 && value < 0;
+    unsigned int u = negative ? 0u - unsigned(value) : unsigned(value);
+    char digits[40];
+    int n = 0;
+    do {
+        unsigned d = u % unsigned(radix);
+        digits[n++] = char(d < 10 ? '0' + d : 'a' + d - 10);
+        u /= unsigned(radix);
+    } while (u);
+    char* out = buffer;
+    if (negative) *out++ = '-';
+    while (n) *out++ = digits[--n];
+    *out = '\0';
+    return buffer;
+}
+
+char* _strlwr(char* str) {
+    if (str)
+        for (char* p = str; *p; ++p)
+            if (*p >= 'A' && *p <= 'Z') *p = char(*p - 'A' + 'a');
+    return str;
+}
+
+char* _strupr(char* str) {
+    if (str)
+        for (char* p = str; *p; ++p)
+            if (*p >= 'a' && *p <= 'z') *p = char(*p - 'a' + 'A');
+    return str;
+}
+
+namespace {
+int LowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
+}  // namespace
+
+int _strnicmp(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        int ca = LowerAscii((unsigned char)a[i]);
+        int cb = LowerAscii((unsigned char)b[i]);
+        if (ca != cb) return ca - cb;
+        if (ca == 0) return 0;
+    }
+    return 0;
+}
+
+int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, size_t(-1)); }
+
+namespace wincrt {
+namespace {
+
+// The Microsoft runtime's linear congruential generator; its seed starts at 1.
+uint32_t g_seed = 1;
+
+// A text-mode stream over a real file: "\n" is stored as CR LF, and CR LF reads back as "\n".
+struct TextStream {
+    FILE* file = nullptr;
+    bool pendingCR = false;  // a CR was read whose next byte is not known yet
+};
+
+ssize_t TextWrite(void* cookie, const char* buf, size_t size) {
+    auto* stream = static_cast<TextStream*>(cookie);
+    std::string out;
+    out.reserve(size + size / 8);
+    for (size_t i = 0; i < size; ++i) {
+        if (buf[i] == '\n') out += '\r';
+        out += buf[i];
+    }
+    // The outer stream buffers; what it hands over goes straight on to the file.
+    if (std::fwrite(out.data(), 1, out.size(), stream->file) != out.size()) return -1;
+    if (std::fflush(stream->file) != 0) return -1;
+    return ssize_t(size);
+}
+
+ssize_t TextRead(void* cookie, char* buf, size_t size) {
+    auto* stream = static_cast<TextStream*>(cookie);
+    size_t n = 0;
+    while (n < size) {
+        int c;
+        if (stream->pendingCR) {
+            stream->pendingCR = false;
+            c = '\r';
+        } else {
+            c = std::fgetc(stream->file);
+            if (c == EOF) break;
+        }
+        if (c == '\r') {
+            int next = std::fgetc(stream->file);
+            if (next == '\n') {
+                buf[n++] = '\n';
+                continue;
+            }
+            if (next != EOF) std::ungetc(next, stream->file);
+        }
+        buf[n++] = char(c);
+    }
+    if (n == 0 && std::ferror(stream->file)) return -1;
+    return ssize_t(n);
+}
+
+int TextSeek(void* cookie, off64_t* offset, int whence) {
+    auto* stream = static_cast<TextStream*>(cookie);
+    stream->pendingCR = false;
+    if (std::fseek(stream->file, long(*offset), whence) != 0) return -1;
+    *offset = std::ftell(stream->file);
+    return 0;
+}
+
+int TextClose(void* cookie) {
+    std::unique_ptr<TextStream> stream(static_cast<TextStream*>(cookie));
+    return std::fclose(stream->file) == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+int rand() {
+    g_seed = g_seed * 214013u + 2531011u;
+    return int((g_seed >> 16) & 0x7fffu);
+}
+
+void srand(unsigned int seed) { g_seed = seed; }
+
+FILE* fopen(const char* path, const char* mode) {
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::string native = platform::MapPath(path);
+    std::string binaryMode;
+    bool text = true;
+    for (const char* m = mode; *m; ++m) {
+        if (*m == 'b') text = false;
+        if (*m == 't') continue;  // not a POSIX mode letter
+        binaryMode += *m;
+    }
+    if (binaryMode.find('b') == std::string::npos) binaryMode += 'b';
+    FILE* file = ::fopen(native.c_str(), binaryMode.c_str());
+    if (!file || !text) return file;
+
+    auto stream = std::make_unique<TextStream>();
+    stream->file = file;
+    cookie_io_functions_t io = {TextRead, TextWrite, TextSeek, TextClose};
+    std::string cookieMode = binaryMode;
+    cookieMode.erase(std::remove(cookieMode.begin(), cookieMode.end(), 'b'), cookieMode.end());
+    FILE* wrapped = ::fopencookie(stream.get(), cookieMode.c_str(), io);
+    if (!wrapped) {
+        std::fclose(file);
+        return nullptr;
+    }
+    stream.release();
+    return wrapped;
+}
+
+}  // namespace wincrt

@@ -1,0 +1,109 @@
+// Windows, their messages and the SDL event pump behind them.
+#pragma once
+
+#include <windows.h>
+
+#include <SDL.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace platform::win32 {
+
+struct WindowClass {
+    std::string name;
+    WNDCLASSEXA info;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    SDL_Window* sdl = nullptr;
+    Uint32 sdlId = 0;
+    WNDPROC proc = nullptr;
+    std::string className;
+    DWORD style = 0;
+    bool visible = false;
+    bool needsPaint = false;
+    bool fullscreen = false;
+    // The frame around the client area: caption and borders, as the window manager reports them.
+    int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;
+
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    ~Window();
+};
+
+using EventListener = std::function<void(const SDL_Event&)>;
+
+// SDL's video, the window table and the message queue. One per process, never destroyed, so that
+// the game's global objects can still use it while the runtime runs their destructors.
+class WindowSystem {
+public:
+    static WindowSystem& Get();
+
+    // Starts SDL's video and event subsystems; false when no display can be opened.
+    bool EnsureVideo();
+    bool VideoReady() const { return videoReady_; }
+
+    std::shared_ptr<Window> Find(HWND hwnd) const;
+    std::shared_ptr<Window> FindBySdlId(Uint32 id) const;
+    HWND Add(std::shared_ptr<Window> window);
+    void Remove(HWND hwnd);
+
+    // Takes every pending SDL event: listeners see each one, window events become messages.
+    void Pump();
+
+    // Listeners see every SDL event that the pump takes (input devices, the Direct3D device).
+    int AddListener(EventListener listener);
+    void RemoveListener(int id);
+
+    // While a modal window is up, its events and all keyboard events go to its handler.
+    void SetModal(Uint32 sdlId, EventListener handler);
+    void ClearModal();
+
+    void Post(const MSG& msg);
+    bool TakeMessage(MSG* msg, HWND filter, bool remove);
+    void PostQuit(int code);
+
+    // Keyboard state by virtual key, as GetAsyncKeyState reports it.
+    SHORT AsyncKeyState(int vk);
+
+    // Windows in full screen go back to windowed mode (at exit).
+    void LeaveFullscreen();
+
+private:
+    WindowSystem() = default;
+    void Translate(const SDL_Event& event);
+
+    bool videoReady_ = false;
+    bool exitHookInstalled_ = false;
+    uintptr_t nextHandle_ = 0x10000;
+    std::map<HWND, std::shared_ptr<Window>> windows_;
+    std::map<int, EventListener> listeners_;
+    int nextListener_ = 1;
+    Uint32 modalId_ = 0;
+    EventListener modalHandler_;
+    std::deque<MSG> posted_;
+    bool quitPosted_ = false;
+    int quitCode_ = 0;
+    bool keyDown_[256] = {};
+    bool keyPressedSinceQuery_[256] = {};
+};
+
+// The virtual-key code of an SDL scancode, 0 when none.
+int VirtualKeyFromScancode(SDL_Scancode sc);
+
+// UTF-8 of a code page 1252 text.
+std::string Utf8FromCp1252(const char* text);
+
+// The SDL window behind a window handle, or null.
+SDL_Window* SdlWindowOf(HWND hwnd);
+
+// Switches a window between windowed and full-screen presentation.
+bool SetFullscreen(HWND hwnd, bool fullscreen);
+
+}  // namespace platform::win32
