@@ -280,6 +280,11 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     }
     Box box(text, caption, type);
     record.answer = box.Run(owner);
+    // As on Windows, the owner is active again once its modal box is gone.
+    if (SDL_Window* parent = platform::win32::SdlWindowOf(owner)) {
+        SDL_RaiseWindow(parent);
+        SDL_SetWindowInputFocus(parent);
+    }
     platform::hooks::internal::RecordMessageBox(record);
     return record.answer;
 }

@@ -2,6 +2,9 @@
 
 #include "common/font_raster.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
 #include <cstdlib>
 #include <vector>
 
@@ -239,12 +242,8 @@ SHORT WindowSystem::AsyncKeyState(int vk) {
 
 void WindowSystem::LeaveFullscreen() {
     if (!videoReady_) return;
-    for (const auto& [handle, window] : windows_) {
-        if (window->fullscreen && window->sdl) {
-            SDL_SetWindowFullscreen(window->sdl, 0);
-            window->fullscreen = false;
-        }
-    }
+    for (const auto& [handle, window] : windows_)
+        if (window->fullscreen) SetFullscreen(handle, false);
     SDL_SetRelativeMouseMode(SDL_FALSE);
 }
 
@@ -321,6 +320,26 @@ std::string Utf8FromCp1252(const char* text) {
     return out;
 }
 
+bool WindowManagerRunning(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info)) return true;
+    if (info.subsystem != SDL_SYSWM_X11) return true;
+    // A window manager that follows the desktop conventions announces itself on the root window.
+    Display* display = info.info.x11.display;
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                    AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+                 count > 0;
+    if (data) XFree(data);
+    return found;
+}
+
 SDL_Window* SdlWindowOf(HWND hwnd) {
     auto window = WindowSystem::Get().Find(hwnd);
     return window ? window->sdl : nullptr;
@@ -330,9 +349,34 @@ bool SetFullscreen(HWND hwnd, bool fullscreen) {
     auto window = WindowSystem::Get().Find(hwnd);
     if (!window || !window->sdl) return false;
     if (window->fullscreen == fullscreen) return true;
-    if (SDL_SetWindowFullscreen(window->sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
-        return false;
-    window->fullscreen = fullscreen;
+    if (!fullscreen) {
+        if (window->coverFallback) {
+            SDL_SetWindowBordered(window->sdl, SDL_TRUE);
+            SDL_SetWindowPosition(window->sdl, window->savedRect.x, window->savedRect.y);
+            SDL_SetWindowSize(window->sdl, window->savedRect.w, window->savedRect.h);
+            window->coverFallback = false;
+        } else if (SDL_SetWindowFullscreen(window->sdl, 0) != 0) {
+            return false;
+        }
+        window->fullscreen = false;
+        return true;
+    }
+    SDL_Rect bounds;
+    int display = SDL_GetWindowDisplayIndex(window->sdl);
+    if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0) return false;
+    SDL_GetWindowPosition(window->sdl, &window->savedRect.x, &window->savedRect.y);
+    SDL_GetWindowSize(window->sdl, &window->savedRect.w, &window->savedRect.h);
+    if (WindowManagerRunning(window->sdl)) {
+        if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return false;
+    } else {
+        // Nobody would lay out a full-screen window: cover the display with a borderless one.
+        SDL_SetWindowBordered(window->sdl, SDL_FALSE);
+        SDL_SetWindowPosition(window->sdl, bounds.x, bounds.y);
+        SDL_SetWindowSize(window->sdl, bounds.w, bounds.h);
+        SDL_RaiseWindow(window->sdl);
+        window->coverFallback = true;
+    }
+    window->fullscreen = true;
     return true;
 }
 

@@ -28,6 +28,8 @@ struct Window {
     bool visible = false;
     bool needsPaint = false;
     bool fullscreen = false;
+    bool coverFallback = false;  // full screen as a borderless window covering the display
+    SDL_Rect savedRect = {};     // the windowed place to go back to
     // The frame around the client area: caption and borders, as the window manager reports them.
     int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;
 
@@ -102,6 +104,9 @@ std::string Utf8FromCp1252(const char* text);
 
 // The SDL window behind a window handle, or null.
 SDL_Window* SdlWindowOf(HWND hwnd);
+
+// Whether a window manager looks after the window's screen.
+bool WindowManagerRunning(SDL_Window* window);
 
 // Switches a window between windowed and full-screen presentation.
 bool SetFullscreen(HWND hwnd, bool fullscreen);

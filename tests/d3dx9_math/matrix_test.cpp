@@ -73,7 +73,7 @@ TEST(D3DXMatrix, InverseAndDeterminant) {
     ExpectMatrix(in, {0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 0.2f, 0, -0.5f, -0.5f, -0.6f, 1});
 
     // A dense matrix times its inverse is the identity.
-    const D3DXMATRIX dense(2, 1, 0, 3, 1, 3, 1, 0, 0, 1, 4, 1, 1, 0, 2, 5);
+    const D3DXMATRIX dense(2, 1, 1, 3, 1, 3, 1, 2, 1, 1, 4, 1, 1, 2, 2, 5);
     ASSERT_NE(D3DXMatrixInverse(&inv, nullptr, &dense), nullptr);
     D3DXMATRIX id;
     D3DXMatrixIdentity(&id);
@@ -85,7 +85,7 @@ TEST(D3DXMatrix, InverseAndDeterminant) {
     const D3DXMATRIX swapped(0, 3, 0, 0, 2, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 5);
     EXPECT_FLOAT_EQ(D3DXMatrixDeterminant(&diag), 120.0f);
     EXPECT_FLOAT_EQ(D3DXMatrixDeterminant(&swapped), -120.0f);
-    EXPECT_FLOAT_EQ(D3DXMatrixDeterminant(&dense), 40.0f);  // cofactors along the first row: 98 - 19 - 39
+    EXPECT_FLOAT_EQ(D3DXMatrixDeterminant(&dense), 58.0f);  // along the first row: 2*39 - 1*10 + 1*(-7) - 3*1
 
     // Singular matrices return NULL and leave the output as it was.
     const D3DXMATRIX rows(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);  // rows in progression
@@ -300,6 +300,11 @@ TEST(D3DXMatrix, DecomposeAndAffineTransformation) {
     ExpectVec3(scale, 2, 3, 4);
     ExpectVec3(trans, 5, 6, 7);
     ExpectQuat(rot, q.x, q.y, q.z, q.w);
+    // A mirror shows as a negative scale, leaving a proper rotation.
+    D3DXMatrixScaling(&s, -2, 3, 4);
+    EXPECT_EQ(D3DXMatrixDecompose(&scale, &rot, &trans, &s), D3D_OK);
+    ExpectVec3(scale, -2, 3, 4);
+    ExpectQuat(rot, 0, 0, 0, 1);
     // A zero scale has no rotation to recover.
     D3DXMatrixScaling(&s, 1, 0, 1);
     EXPECT_EQ(D3DXMatrixDecompose(&scale, &rot, &trans, &s), D3DERR_INVALIDCALL);

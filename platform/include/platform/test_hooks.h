@@ -34,4 +34,10 @@ void StartCapturingDebugOutput();
 std::vector<std::string> TakeDebugOutput();
 void StopCapturingDebugOutput();
 
+// Input as the devices see it, sent through the same event queue as real input.
+void InjectMouseMotion(int dx, int dy);
+void InjectMouseButton(int button, bool down);  // 0 left, 1 right, 2 middle
+void InjectKey(int dik, bool down);
+void InjectFocus(HWND hwnd, bool focused);
+
 }  // namespace platform::hooks

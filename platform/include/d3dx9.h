@@ -1,0 +1,6 @@
+// The D3DX9 utility library.
+#pragma once
+
+#include <d3d9.h>
+
+#include "d3dx9math.h"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: a normal build and a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, both under a virtual X display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+jobs=$(nproc)
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export ASAN_OPTIONS="detect_leaks=1"
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@"
+  cmake --build "$dir" -j"$jobs"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure -j4
+}
+
+run_suite build
+run_suite build-sanitize -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
