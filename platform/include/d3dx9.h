@@ -3,4 +3,8 @@
 
 #include <d3d9.h>
 
+#include <cfloat>
+
 #include "d3dx9math.h"
+#include "d3dx9core.h"
+#include "d3dx9tex.h"

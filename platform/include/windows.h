@@ -281,6 +281,28 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 int WINAPI GetDeviceCaps(HDC hdc, int index);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
+// Bitmaps loaded from files
+struct BITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+};
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_LOADFROMFILE 0x00000010
+#define LR_CREATEDIBSECTION 0x00002000
+HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad);
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
+BOOL WINAPI DeleteObject(HGDIOBJ ho);
+#define LoadImage LoadImageA
+#define GetObject GetObjectA
+
 // Kernel
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 DWORD WINAPI GetTickCount(void);
