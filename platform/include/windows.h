@@ -280,6 +280,8 @@ HDC WINAPI GetDC(HWND hWnd);
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 int WINAPI GetDeviceCaps(HDC hdc, int index);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
+BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
+BOOL WINAPI SetRectEmpty(LPRECT lprc);
 
 // Bitmaps loaded from files
 struct BITMAP {

@@ -436,3 +436,11 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     default: return 0;
     }
 }
+
+BOOL WINAPI SetRect(LPRECT rect, int left, int top, int right, int bottom) {
+    if (!rect) return FALSE;
+    *rect = RECT{left, top, right, bottom};
+    return TRUE;
+}
+
+BOOL WINAPI SetRectEmpty(LPRECT rect) { return SetRect(rect, 0, 0, 0, 0); }
