@@ -123,7 +123,8 @@ bool Decode(const uint8_t* data, size_t size, Image& out, std::string* error) {
 
 bool LoadFile(const std::string& nativePath, Image& out, std::string* error) {
     out = Image{};
-    FileDescriptor fd(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO in the file's place cannot hang the open.
+    FileDescriptor fd(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return SetError(error, ErrnoText("cannot open", nativePath));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return SetError(error, ErrnoText("cannot stat", nativePath));
@@ -318,8 +319,7 @@ size_t ApplyColorKey(Image& image, uint32_t key) {
 
 uint32_t NextPowerOfTwo(uint32_t n) {
     if (n <= 1) return 1;
-    if (n > 0x80000000u) return 0;
-    uint32_t p = n - 1;
+    uint32_t p = n - 1;  // above 2^31 this wraps to 0
     p |= p >> 1;
     p |= p >> 2;
     p |= p >> 4;

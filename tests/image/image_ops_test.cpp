@@ -7,6 +7,8 @@
 #include <fstream>
 #include <set>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace imagetest;
@@ -70,7 +72,8 @@ TEST(ImageDecode, UnreadableInputsFailAndLeaveNothing) {
     WriteFile(dir / "text.bmp", {'h', 'e', 'l', 'l', 'o'});
     WriteFile(dir / "empty.png", {});
     fs::create_directory(dir / "folder.jpg");
-    for (const char* name : {"text.bmp", "empty.png", "folder.jpg", "missing.bmp"}) {
+    ASSERT_EQ(mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);  // must not block waiting for a writer
+    for (const char* name : {"text.bmp", "empty.png", "folder.jpg", "pipe.bmp", "missing.bmp"}) {
         Image image = RandomImage(2, 2, 1, true);
         std::string error;
         EXPECT_FALSE(LoadFile(dir / name, image, &error)) << name;
