@@ -172,7 +172,7 @@ typedef ID3DXMesh* LPD3DXMESH;
 struct ID3DXSkinInfo : public IUnknown {
     virtual DWORD STDMETHODCALLTYPE GetNumBones() = 0;
     virtual LPCSTR STDMETHODCALLTYPE GetBoneName(DWORD Bone) = 0;
-    virtual LPD3DXMATRIX STDMETHODCALLTYPE GetBoneOffsetMatrix(DWORD Bone) = 0;
+    virtual D3DXMATRIX* STDMETHODCALLTYPE GetBoneOffsetMatrix(DWORD Bone) = 0;
     virtual DWORD STDMETHODCALLTYPE GetNumBoneInfluences(DWORD Bone) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetBoneInfluence(DWORD Bone, DWORD* vertices, FLOAT* weights) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetMaxVertexInfluences(DWORD* maxVertexInfluences) = 0;
