@@ -1,5 +1,6 @@
 // The .x walkers: the parser base, the mesh-hierarchy parser and the hierarchy frame.
 #include <rmxfguid.h>
+#include <rmxftmpl.h>
 
 #include <cstring>
 #include <map>
@@ -220,6 +221,7 @@ TEST(ParserAccessors, NamesTypesAndDataCopies) {
     std::string file = scratch.Write("walk.x", WalkFile());
     ID3DXFile* x = nullptr;
     ASSERT_EQ(D3DXFileCreate(&x), S_OK);
+    ASSERT_EQ(x->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), S_OK);
     ID3DXFileEnumObject* e = nullptr;
     ASSERT_EQ(x->CreateEnumObject(file.c_str(), D3DXF_FILELOAD_FROMFILE, &e), S_OK);
     ID3DXFileData* frameA = nullptr;
