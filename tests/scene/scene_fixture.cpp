@@ -94,6 +94,11 @@ void DeviceTest::TearDown() {
     platform::hooks::StopD3DTrace();
     g_pd3dDevice = NULL;
     if (device_) {
+        // What is bound to the device holds the device itself.
+        device_->SetStreamSource(0, NULL, 0, 0);
+        device_->SetIndices(NULL);
+        for (DWORD stage = 0; stage < 8; stage++) device_->SetTexture(stage, NULL);
+        device_->SetVertexDeclaration(NULL);
         EXPECT_EQ(device_->Release(), 0u) << "a resource of the device was not released";
     }
     if (d3d_) d3d_->Release();
