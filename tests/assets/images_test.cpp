@@ -75,20 +75,6 @@ TEST(GameImages, EveryFileExistsWithItsSizeAndFormat) {
   }
 }
 
-TEST(GameImages, FileNamesKeepTheirCase) {
-  // The game asks for these exact names; a differently cased file would only be
-  // found through the platform's case-insensitive lookup.
-  for (const ImageFile& f : GameImages()) {
-    const std::string p = f.path;
-    const auto slash = p.rfind('/');
-    const std::string dir = GamePath(p.substr(0, slash));
-    bool found = false;
-    std::vector<std::uint8_t> unused;
-    found = art::ReadFileBytes(dir + "/" + p.substr(slash + 1), unused);
-    EXPECT_TRUE(found) << p;
-  }
-}
-
 TEST(GameImages, KeyedArtUsesPureBlackOnlyWhereSeeThrough) {
   for (const ImageFile& f : GameImages()) {
     if (!f.keyed) continue;
