@@ -160,7 +160,7 @@ void D3DXTest::SetUp() {
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d_, nullptr);
-    D3DPRESENT_PARAMETERS pp = {};
+    D3DPRESENT_PARAMETERS& pp = pp_;
     pp.Windowed = TRUE;
     pp.SwapEffect = D3DSWAPEFFECT_COPY;
     pp.BackBufferWidth = kWidth;

@@ -72,6 +72,7 @@ protected:
     std::vector<uint32_t> ReadSurface(IDirect3DSurface9* surface);
 
     HWND hwnd_ = nullptr;
+    D3DPRESENT_PARAMETERS pp_ = {};
     IDirect3D9* d3d_ = nullptr;
     IDirect3DDevice9* device_ = nullptr;
 };
