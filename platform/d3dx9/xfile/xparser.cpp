@@ -75,15 +75,6 @@ std::string nameFrom(std::string_view s) {
     return std::string(nul == std::string_view::npos ? s : s.substr(0, nul));
 }
 
-struct GuidHash {
-    size_t operator()(const GUID& g) const {
-        uint64_t a, b;
-        std::memcpy(&a, &g, 8);
-        std::memcpy(&b, reinterpret_cast<const char*>(&g) + 8, 8);
-        return std::hash<uint64_t>()(a ^ (b * 0x9E3779B97F4A7C15ull));
-    }
-};
-
 struct PendingRef {
     Node* parent;
     size_t slot;
@@ -172,6 +163,7 @@ private:
         if (name.kind != Tok::Name) fail(D3DXFERR_PARSEERROR);
         auto t = std::make_shared<Template>();
         t->name = nameFrom(name.text);
+        memberIndex_.clear();
         expect(Tok::OBrace);
         const Token guid = lex_.next();
         if (guid.kind != Tok::Guid) fail(D3DXFERR_PARSEERROR);
@@ -205,6 +197,7 @@ private:
                 if (m.dims.empty()) fail(D3DXFERR_PARSEERROR);
             }
             expect(Tok::Semicolon);
+            if (!m.name.empty()) memberIndex_[m.name] = uint32_t(t->members.size());
             t->members.push_back(std::move(m));
         }
         t->finish();
@@ -214,13 +207,11 @@ private:
 
     // The index of the earlier member that gives an array its size: a single integer.
     uint32_t sizingMember(const Template& t, std::string_view name) {
-        for (size_t i = t.members.size(); i-- > 0;) {
-            const Member& m = t.members[i];
-            if (m.name != name) continue;
-            if (!primIsInteger(m.prim) || !m.dims.empty()) fail(D3DXFERR_PARSEERROR);
-            return uint32_t(i);
-        }
-        fail(D3DXFERR_PARSEERROR);
+        const auto it = memberIndex_.find(std::string(name));
+        if (it == memberIndex_.end()) fail(D3DXFERR_PARSEERROR);
+        const Member& m = t.members[it->second];
+        if (!primIsInteger(m.prim) || !m.dims.empty()) fail(D3DXFERR_PARSEERROR);
+        return it->second;
     }
 
     // ---- data objects
@@ -435,6 +426,7 @@ private:
     TemplateSet& templates_;
     Document& doc_;
     std::vector<PendingRef> refs_;
+    std::unordered_map<std::string, uint32_t> memberIndex_;  // of the template being read
 };
 
 enum class Format { Text, Binary };

@@ -2,6 +2,7 @@
 #include "d3dx9/xfile/xtypes.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace xfile {
 
@@ -18,6 +19,13 @@ uint64_t mulSat(uint64_t a, uint64_t b) {
 uint64_t addSat(uint64_t a, uint64_t b) { return std::min(kHuge, a + b); }
 
 }  // namespace
+
+size_t GuidHash::operator()(const GUID& g) const {
+    uint64_t a, b;
+    std::memcpy(&a, &g, 8);
+    std::memcpy(&b, reinterpret_cast<const char*>(&g) + 8, 8);
+    return std::hash<uint64_t>()(a ^ (b * 0x9E3779B97F4A7C15ull));
+}
 
 size_t primSize(Prim p) {
     switch (p) {
@@ -82,6 +90,14 @@ void Template::finish() {
     }
     if (!fixedSize) fixedBytes = 0;
     if (depth > kMaxTemplateDepth) fail(D3DXFERR_PARSEERROR);
+    allowedNames.clear();
+    allowedIds.clear();
+    for (const AllowedChild& a : allowed) {
+        if (a.hasGuid)
+            allowedIds.insert(a.guid);
+        else
+            allowedNames.insert(a.name);
+    }
 }
 
 bool Template::allows(const Template& child) const {
@@ -89,32 +105,27 @@ bool Template::allows(const Template& child) const {
     case Restriction::Open: return true;
     case Restriction::Closed: return false;
     case Restriction::Restricted:
-        for (const AllowedChild& a : allowed) {
-            if (a.hasGuid ? a.guid == child.guid : a.name == child.name) return true;
-        }
-        return false;
+        return allowedIds.count(child.guid) != 0 || allowedNames.count(child.name) != 0;
     }
     return false;
 }
 
 void TemplateSet::add(TemplatePtr t) {
-    auto [it, inserted] = byName_.try_emplace(t->name, t);
-    if (inserted) {
+    auto [it, inserted] = byName_.try_emplace(t->name, ordered_.size());
+    if (inserted)
         ordered_.push_back(std::move(t));
-        return;
-    }
-    std::replace(ordered_.begin(), ordered_.end(), it->second, t);
-    it->second = std::move(t);
+    else
+        ordered_[it->second] = std::move(t);
 }
 
 const Template* TemplateSet::find(std::string_view name) const {
     auto it = byName_.find(std::string(name));
-    return it == byName_.end() ? nullptr : it->second.get();
+    return it == byName_.end() ? nullptr : ordered_[it->second].get();
 }
 
 TemplatePtr TemplateSet::findShared(std::string_view name) const {
     auto it = byName_.find(std::string(name));
-    return it == byName_.end() ? nullptr : it->second;
+    return it == byName_.end() ? nullptr : ordered_[it->second];
 }
 
 }  // namespace xfile

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace xfile {
@@ -42,6 +43,10 @@ size_t primSize(Prim p);
 // True for the primitives that can size an array.
 bool primIsInteger(Prim p);
 
+struct GuidHash {
+    size_t operator()(const GUID& g) const;
+};
+
 struct Template;
 using TemplatePtr = std::shared_ptr<const Template>;
 
@@ -70,7 +75,7 @@ struct Template {
     GUID guid{};
     std::vector<Member> members;
     Restriction restriction = Restriction::Closed;
-    std::vector<AllowedChild> allowed;
+    std::vector<AllowedChild> allowed;  // in file order
 
     // Filled by finish():
     unsigned depth = 1;          // 1 + the deepest template member
@@ -78,6 +83,8 @@ struct Template {
                                  // needs none holds no data at all
     bool fixedSize = true;       // no member-sized arrays anywhere inside
     uint64_t fixedBytes = 0;     // locked size of one instance when fixedSize
+    std::unordered_set<std::string> allowedNames;   // restricted entries given by name only
+    std::unordered_set<GUID, GuidHash> allowedIds;  // restricted entries given with a GUID
 
     // Computes the derived fields; fails when the template nests too deeply.
     void finish();
@@ -95,8 +102,8 @@ public:
     size_t size() const { return byName_.size(); }
 
 private:
-    std::unordered_map<std::string, TemplatePtr> byName_;
-    std::vector<TemplatePtr> ordered_;  // in order of first registration
+    std::unordered_map<std::string, size_t> byName_;  // index into ordered_
+    std::vector<TemplatePtr> ordered_;                // in order of first registration
 };
 
 struct Node;
