@@ -53,12 +53,12 @@ TEST(TextForm, CommentsKeywordCaseLaxSeparatorsAndNumbers) {
 TEST(TextForm, ReferencesByNameAndGuidWithOrWithoutBrackets) {
     const std::string text = std::string(kHeader) +
                              "Frame A { <11111111-2222-3333-4444-555555555555> }\n"
-                             "Frame B { <AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE> }\n"
+                             "Frame Bip01-L.Thigh { <AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE> }\n"
                              "Frame C {\n"
                              "  { <11111111-2222-3333-4444-555555555555> }\n"
                              "  { aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee }\n"
                              "  { Nobody 11111111-2222-3333-4444-555555555555 }\n"
-                             "  { B }\n"
+                             "  { Bip01-L.Thigh }\n"
                              "}\n";
     for (Enc e : {Enc::Text, Enc::Binary}) {
         SCOPED_TRACE(encName(e));
@@ -70,7 +70,7 @@ TEST(TextForm, ReferencesByNameAndGuidWithOrWithoutBrackets) {
         auto c = top(l, 2);
         ASSERT_EQ(S_OK, c->GetId(&id));
         EXPECT_EQ(GUID{}, id);
-        const char* expected[] = {"A", "B", "A", "B"};
+        const char* expected[] = {"A", "Bip01-L.Thigh", "A", "Bip01-L.Thigh"};
         ASSERT_EQ(4u, childCount(c.get()));
         for (size_t i = 0; i < 4; ++i) {
             auto r = child(c.get(), i);

@@ -136,7 +136,8 @@ public:
             i_ = j;
         } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             size_t j = i_ + 1;
-            while (j < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '_' || s_[j] == '-'))
+            while (j < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '_' || s_[j] == '-' ||
+                                     s_[j] == '.'))
                 ++j;
             t.kind = TextToken::Name;
             t.text = s_.substr(i_, j - i_);

@@ -14,7 +14,8 @@ bool isSpace(char c) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isIdentStart(char c) { return isAlpha(c) || c == '_'; }
-bool isIdentChar(char c) { return isIdentStart(c) || isDigit(c) || c == '-'; }
+// Exporters also put '-' and '.' into names ("Bip01-L.Thigh").
+bool isIdentChar(char c) { return isIdentStart(c) || isDigit(c) || c == '-' || c == '.'; }
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
