@@ -1,8 +1,9 @@
 // ID3DXFile, ID3DXFileEnumObject and ID3DXFileData over the parsed document.
 #include <d3dx9xof.h>
 
+#include "common/paths.h"
 #include "d3dx9/xfile/xparser.h"
-#include "d3dx9/xfile/xpath.h"
+#include "d3dx9/xfile/xfileio.h"
 
 #include <atomic>
 #include <cstring>
@@ -230,8 +231,8 @@ public:
             case D3DXF_FILELOAD_FROMWFILE: {
                 const std::string path =
                     loadflags == D3DXF_FILELOAD_FROMFILE
-                        ? mapPath(static_cast<const char*>(pvSource))
-                        : mapPath(narrowPath(static_cast<const wchar_t*>(pvSource)).c_str());
+                        ? platform::MapPath(static_cast<const char*>(pvSource))
+                        : platform::MapPath(narrowPath(static_cast<const wchar_t*>(pvSource)).c_str());
                 if (!readWholeFile(path, contents)) return D3DXFERR_FILENOTFOUND;
                 data = contents.data();
                 size = contents.size();
