@@ -173,7 +173,7 @@ static HRESULT ForEachPosition(CMeshContainerEx* pContainer, F f) {
     HRESULT hr = pMesh->LockVertexBuffer(0, (LPVOID*)&pData);
     if (FAILED(hr)) return hr;
     for (DWORD i = 0; i < numVertices; i++) {
-        float* pPosition = (float*)(pData + i * stride);
+        float* pPosition = (float*)(pData + (size_t)i * stride);
         f(pPosition);
     }
     return pMesh->UnlockVertexBuffer();
