@@ -13,7 +13,7 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@"
   cmake --build "$dir" -j"$jobs"
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure -j4
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure --timeout 300 -j4
 }
 
 run_suite build
