@@ -55,6 +55,7 @@ public:
 
     bool ClipControl() const { return clipControl_; }
     bool Anisotropy() const { return anisotropy_; }
+    bool MirrorOnce() const { return mirrorOnce_; }
     // The program for a fixed-function state; null if it cannot be built.
     Program* FixedFunction(const FfpDesc& desc);
     // A program cached under a key of the caller's (vertex shaders of the application).
@@ -71,12 +72,13 @@ public:
     // The layout of a flexible vertex format, null when the format is invalid.
     const VertexLayout* FvfLayout(DWORD fvf);
 
-    // Draws the device cursor over the window's framebuffer (bound), at a pixel position.
+    // Draws the device cursor into the bound framebuffer (rows top first) at a pixel position.
     void DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH);
 
 private:
     bool clipControl_ = false;
     bool anisotropy_ = false;
+    bool mirrorOnce_ = false;
     std::unordered_map<std::string, std::unique_ptr<Program>> programs_;
     GlVertexArray vao_;
     GlBuffer userVertices_, userIndices_;
