@@ -18,3 +18,6 @@ run_suite() {
 
 run_suite build
 run_suite build-sanitize -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
+
+# A bounded fuzzing run of the .x file reader, built with clang's libFuzzer.
+tests/xfile/run_fuzz.sh build-fuzz 60
