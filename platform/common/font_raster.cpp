@@ -136,9 +136,10 @@ std::shared_ptr<Face> Face::Open(const std::string& family, int weight, bool ita
     int em = pixelHeight;
     if (mode == HeightMode::Cell) {
         // The largest em whose cell does not exceed the height.
-        em = std::max(1, int(pixelHeight * upem / (winAscent + winDescent)));
+        // A face with absurd metrics must not ask FreeType for a gigantic em.
+        em = std::clamp(int(pixelHeight * upem / (winAscent + winDescent)), 1, 4 * pixelHeight);
         while (em > 1 && ascentAt(em) + descentAt(em) > pixelHeight) --em;
-        while (ascentAt(em + 1) + descentAt(em + 1) <= pixelHeight) ++em;
+        while (em < 4 * pixelHeight && ascentAt(em + 1) + descentAt(em + 1) <= pixelHeight) ++em;
     }
     if (FT_Set_Pixel_Sizes(f, 0, FT_UInt(em)) != 0) return nullptr;
     face->path_ = path;

@@ -194,6 +194,12 @@ TEST_F(FontTest, CalcRectMeasuresLinesAndWidths) {
     Measure("aaa bbb ccc", 0, 2 * adv, &height);
     EXPECT_EQ(height, line) << "no wrapping without DT_WORDBREAK";
 
+    // Tabs stop every eight average characters with DT_EXPANDTABS.
+    r = Measure("a\tb", DT_EXPANDTABS, 0, &height);
+    EXPECT_EQ(r.right, 10 + 9 * adv);
+    r = Measure("abcdefghi\tb", DT_EXPANDTABS, 0, &height);
+    EXPECT_EQ(r.right, 10 + 17 * adv);
+
     // A count, an empty text, no text.
     r = Measure("Hello", 0, 0, &height, 2);
     EXPECT_EQ(r.right, 10 + 2 * adv);

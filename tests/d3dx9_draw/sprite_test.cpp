@@ -71,6 +71,29 @@ TEST_F(SpriteTest, OneToOneAtAnIntegerPositionMapsEachTexelToOnePixel) {
     texture->Release();
 }
 
+TEST_F(SpriteTest, ObjectSpaceDrawsThroughTheDeviceTransforms) {
+    // An orthographic projection that puts world (x, y) at screen position (x - 0.5, y - 0.5),
+    // and a world transform moving everything 5 pixels right: the sprite lands as a screen-space
+    // one at (15, 20) would.
+    IDirect3DTexture9* texture = MakeTexture(8, 8, Texel);
+    D3DXMATRIX projection, world, identity;
+    D3DXMatrixOrthoOffCenterLH(&projection, 0.5f, kWidth + 0.5f, kHeight + 0.5f, 0.5f, 0.0f, 1.0f);
+    D3DXMatrixTranslation(&world, 5, 0, 0);
+    D3DXMatrixIdentity(&identity);
+    device_->SetTransform(D3DTS_PROJECTION, &projection);
+    device_->SetTransform(D3DTS_VIEW, &identity);
+    device_->SetTransform(D3DTS_WORLD, &world);
+    Clear(kBlack);
+    const D3DXVECTOR3 at(10, 20, 0);
+    DrawOne(texture, nullptr, nullptr, &at, 0xFFFFFFFF, D3DXSPRITE_ALPHABLEND | D3DXSPRITE_OBJECTSPACE);
+    std::vector<uint32_t> pixels = BackBuffer();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_TRUE(ColorNear(pixels[size_t((20 + y) * kWidth + 15 + x)], Texel(x, y), 1, false)) << x << "," << y;
+    ExpectBackgroundOutside(pixels, 15, 20, 23, 28, kBlack);
+    texture->Release();
+}
+
 TEST_F(SpriteTest, SourceRectangleCentreAndPosition) {
     IDirect3DTexture9* texture = MakeTexture(8, 8, Texel);
     Clear(kBlack);
