@@ -1,6 +1,7 @@
 #include "d3d9/device.h"
 
 #include "d3d9/direct3d9.h"
+#include "d3d9/renderer.h"
 #include "d3d9/surface.h"
 
 #include <algorithm>
@@ -67,7 +68,19 @@ Device::~Device() {
     declaration_.Reset();
     vertexShader_.Reset();
     if (context_) {
-        if (MakeCurrent()) DestroyBackBuffer();
+        if (MakeCurrent()) {
+            renderer_.reset();
+            frontFbo_.Reset();
+            frontColor_.Reset();
+            cursorTexture_.Reset();
+            DestroyBackBuffer();
+        } else {
+            // Deleting the context frees what it holds.
+            if (renderer_) renderer_->Abandon();
+            frontFbo_.Abandon();
+            frontColor_.Abandon();
+            cursorTexture_.Abandon();
+        }
         SDL_GL_MakeCurrent(window_->sdl, nullptr);
         SDL_GL_DeleteContext(context_);
     }
@@ -221,27 +234,54 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
 
 HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
+    if (inScene_) return D3DERR_INVALIDCALL;
     if ((src || dst) && params_.SwapEffect != D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
     if (!MakeCurrent()) return D3DERR_DEVICELOST;
     int drawW = 0, drawH = 0;
     SDL_GL_GetDrawableSize(window_->sdl, &drawW, &drawH);
     RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
     RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    if (drawW > 0 && drawH > 0) PresentImage(s, dst ? &d : nullptr, drawW, drawH);
+    SDL_GL_SwapWindow(window_->sdl);
+    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    return D3D_OK;
+}
+
+void Device::PresentImage(const RECT& s, const RECT* dst, int drawW, int drawH) {
+    if (!frontFbo_ || frontW_ != drawW || frontH_ != drawH) {
+        frontFbo_.Reset();
+        frontColor_ = GlTexture::Generate();
+        glBindTexture(GL_TEXTURE_2D, frontColor_.Get());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawW, drawH, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        frontFbo_ = GlFramebuffer::Generate();
+        glBindFramebuffer(GL_FRAMEBUFFER, frontFbo_.Get());
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, frontColor_.Get(), 0);
+        frontW_ = drawW;
+        frontH_ = drawH;
+    }
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFbo_.Get());
     if (!dst) {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
+    RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
     bool same = (s.right - s.left) == (d.right - d.left) && (s.bottom - s.top) == (d.bottom - d.top);
-    // The back buffer's rows are stored top first; the window's bottom first.
-    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, drawH - d.top, d.right,
-                      drawH - d.bottom, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(window_->sdl);
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-    return D3D_OK;
+    // The kept image has its rows top first, as the back buffer has.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom,
+                      GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    // The window's rows are bottom first.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, drawW, drawH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (cursorVisible_ && cursorTexture_) {
+        if (!renderer_) renderer_ = std::make_unique<Renderer>();
+        renderer_->DrawCursor(cursorTexture_.Get(), cursorX_ - int(cursorHotX_), cursorY_ - int(cursorHotY_),
+                              int(cursorW_), int(cursorH_), drawW, drawH);
+    }
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
@@ -577,7 +617,10 @@ HRESULT Device::GetIndices(IDirect3DIndexBuffer9** out) {
     return D3D_OK;
 }
 
-void Device::SetCursorPosition(int, int, DWORD) {}
+void Device::SetCursorPosition(int x, int y, DWORD) {
+    cursorX_ = x;
+    cursorY_ = y;
+}
 
 BOOL Device::ShowCursor(BOOL show) {
     BOOL previous = cursorVisible_;

@@ -6,6 +6,7 @@
 #include <d3d9.h>
 
 #include "common/com.h"
+#include "d3d9/gl_object.h"
 #include "d3d9/state.h"
 #include "win32/window_system.h"
 
@@ -17,6 +18,8 @@
 namespace platform::d3d9 {
 
 class Direct3D9;
+class Renderer;
+struct DrawCall;
 
 enum class DeviceCondition { Operational, Lost, NotReset };
 
@@ -152,6 +155,13 @@ public:
     // Writes pixels (0xAARRGGBB, top row first) into the back buffer.
     void WriteBackBuffer(const RECT& rect, const uint32_t* pixels);
 
+    // Test hooks: the lost-device sequence on any device, and a failing Reset.
+    void ForceLost() { condition_ = DeviceCondition::Lost; }
+    void ForceRegained() {
+        if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
+    }
+    void FailNextReset() { failNextReset_ = true; }
+
 protected:
     bool Implements(REFIID riid) const override { return riid == IID_IDirect3DDevice9; }
 
@@ -163,6 +173,10 @@ private:
     bool CreateBackBuffer(UINT width, UINT height);
     void DestroyBackBuffer();
     void OnEvent(const SDL_Event& event);
+    // Draws what `call` describes with the current state.
+    HRESULT Submit(const DrawCall& call);
+    // Keeps the presented image for GetFrontBufferData, then shows it in the window.
+    void PresentImage(const RECT& src, const RECT* dst, int drawW, int drawH);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -185,6 +199,16 @@ private:
     ComPtr<IDirect3DVertexShader9> vertexShader_;
     float vsConstants_[kMaxVertexShaderConstants][4] = {};
     bool cursorVisible_ = false;
+    int cursorX_ = 0, cursorY_ = 0;
+    UINT cursorHotX_ = 0, cursorHotY_ = 0;
+    UINT cursorW_ = 0, cursorH_ = 0;
+    GlTexture cursorTexture_;
+    bool failNextReset_ = false;
+    // The image last shown in the window, rows top first, of the drawable's size.
+    GlTexture frontColor_;
+    GlFramebuffer frontFbo_;
+    int frontW_ = 0, frontH_ = 0;
+    std::unique_ptr<Renderer> renderer_;
 };
 
 }  // namespace platform::d3d9

@@ -1,0 +1,63 @@
+// The OpenGL objects behind the device's drawing: compiled programs by state, the vertex array,
+// the buffers of user-pointer draws and the samplers.
+#pragma once
+
+#include "d3d9/ffp.h"
+#include "d3d9/gl_object.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace platform::d3d9 {
+
+// A linked program and the locations of the uniforms the device sets.
+struct Program {
+    GlProgram program;
+    GLint worldView = -1, normalMatrix = -1, projection = -1, viewport = -1, pixelFix = -1;
+    GLint pointSize = -1, material = -1, materialPower = -1, ambient = -1;
+    GLint lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPosition = -1;
+    GLint lightDirection = -1, lightAttenuation = -1, lightSpot = -1, texMatrix = -1;
+    GLint textureFactor = -1, stageConstant = -1, alphaRef = -1;
+    GLint vsConstants = -1;  // application vertex shaders: c0..c255
+};
+
+// Compiles and links; logs and returns an empty program on failure.
+std::unique_ptr<Program> BuildProgram(const std::string& vertexSource, const std::string& fragmentSource);
+
+class Renderer {
+public:
+    Renderer();  // with the device's context current
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // Forgets every OpenGL name without deleting it.
+    void Abandon();
+
+    bool ClipControl() const { return clipControl_; }
+    // The program for a fixed-function state; null if it cannot be built.
+    Program* FixedFunction(const FfpDesc& desc);
+    // A program cached under a key of the caller's (vertex shaders of the application).
+    Program* Cached(const std::string& key);
+    Program* Store(const std::string& key, std::unique_ptr<Program> program);
+
+    GLuint VertexArray() const { return vao_.Get(); }
+    // Buffers for user-pointer draws, filled anew each time.
+    GLuint UserVertices() const { return userVertices_.Get(); }
+    GLuint UserIndices() const { return userIndices_.Get(); }
+    GLuint Sampler(int stage) const { return samplers_[stage].Get(); }
+
+    // Draws the device cursor over the window's framebuffer (bound), at a pixel position.
+    void DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH);
+
+private:
+    bool clipControl_ = false;
+    std::unordered_map<std::string, std::unique_ptr<Program>> programs_;
+    GlVertexArray vao_;
+    GlBuffer userVertices_, userIndices_;
+    GlSampler samplers_[8];
+    std::unique_ptr<Program> cursorProgram_;
+};
+
+}  // namespace platform::d3d9
