@@ -76,6 +76,8 @@ std::unique_ptr<Program> BuildProgram(const std::string& vertexSource, const std
 
 Renderer::Renderer() {
     clipControl_ = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+    anisotropy_ = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+                  epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
     vao_ = GlVertexArray::Generate();
     userVertices_ = GlBuffer::Generate();
     userIndices_ = GlBuffer::Generate();
@@ -105,11 +107,26 @@ Program* Renderer::Store(const std::string& key, std::unique_ptr<Program> progra
     return p;
 }
 
+void Renderer::Forget(const std::string& prefix) {
+    for (auto it = programs_.begin(); it != programs_.end();) {
+        if (it->first.compare(0, prefix.size(), prefix) == 0) it = programs_.erase(it);
+        else ++it;
+    }
+}
+
 Program* Renderer::FixedFunction(const FfpDesc& desc) {
     std::string key = "ffp:" + desc.Key();
     auto it = programs_.find(key);
     if (it != programs_.end()) return it->second.get();
     return Store(key, BuildProgram(FfpVertexShader(desc), FfpFragmentShader(desc)));
+}
+
+const VertexLayout* Renderer::FvfLayout(DWORD fvf) {
+    auto it = fvfLayouts_.find(fvf);
+    if (it != fvfLayouts_.end()) return it->second.get();
+    auto layout = std::make_unique<VertexLayout>();
+    if (!DecodeFvf(fvf, layout.get())) layout.reset();
+    return (fvfLayouts_[fvf] = std::move(layout)).get();
 }
 
 void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH) {
