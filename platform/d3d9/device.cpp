@@ -298,15 +298,16 @@ void Device::PresentImage(const RECT& s, const RECT* dst, int drawW, int drawH) 
     glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
     glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom,
                       GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    // The window's rows are bottom first.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, drawW, drawH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // The device cursor is part of the presented image, its hot spot at the cursor position.
     if (cursorVisible_ && cursorTexture_) {
         if (!renderer_) renderer_ = std::make_unique<Renderer>();
         renderer_->DrawCursor(cursorTexture_.Get(), cursorX_ - int(cursorHotX_), cursorY_ - int(cursorHotY_),
                               int(cursorW_), int(cursorH_), drawW, drawH);
     }
+    // The window's rows are bottom first.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, drawW, drawH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,

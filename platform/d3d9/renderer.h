@@ -71,7 +71,7 @@ public:
     // The layout of a flexible vertex format, null when the format is invalid.
     const VertexLayout* FvfLayout(DWORD fvf);
 
-    // Draws the device cursor over the window's framebuffer (bound), at a pixel position.
+    // Draws the device cursor into the bound framebuffer (rows top first) at a pixel position.
     void DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH);
 
 private:
