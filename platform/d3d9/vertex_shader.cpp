@@ -481,7 +481,9 @@ std::string Translator::Source(bool flat) const {
       << "    a0 = ivec4(0);\n"
       << "    aL = 0;\n"
       << "    oPos = vec4(0.0, 0.0, 0.0, 1.0);\n"
-      << "    oD0 = oD1 = vec4(1.0);\n"
+      // Unwritten: a white diffuse colour and no specular colour to add.
+      << "    oD0 = vec4(1.0);\n"
+      << "    oD1 = vec4(0.0);\n"
       << "    oT0 = oT1 = oT2 = oT3 = oT4 = oT5 = oT6 = oT7 = vec4(0.0, 0.0, 0.0, 1.0);\n"
       << "    oFog = 1.0;\n"
       << "    oPts = uPointSize.x;\n"
