@@ -12,7 +12,9 @@
 
 #include <epoxy/gl.h>
 
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform::d3d9 {
@@ -20,8 +22,16 @@ namespace platform::d3d9 {
 class Direct3D9;
 class Renderer;
 struct DrawCall;
+struct FfpDesc;
+struct Program;
+struct VertexLayout;
 
 enum class DeviceCondition { Operational, Lost, NotReset };
+
+// Records a call in the test hooks' Direct3D trace.
+void TraceCall(const char* name, std::initializer_list<int64_t> args, const float* values = nullptr,
+               size_t count = 0);
+bool Tracing();
 
 class Device final : public ComObject<IDirect3DDevice9> {
 public:
@@ -161,6 +171,8 @@ public:
         if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
     }
     void FailNextReset() { failNextReset_ = true; }
+    // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
+    void ForgetPrograms(const std::string& prefix);
 
 protected:
     bool Implements(REFIID riid) const override { return riid == IID_IDirect3DDevice9; }
@@ -175,6 +187,11 @@ private:
     void OnEvent(const SDL_Event& event);
     // Draws what `call` describes with the current state.
     HRESULT Submit(const DrawCall& call);
+    // The part of the state that shapes the generated shaders.
+    void BuildDesc(const VertexLayout& layout, bool shaderVertices, FfpDesc* desc);
+    void SetUniforms(const Program& program, const FfpDesc& desc, bool pretransformed);
+    // Framebuffer, viewport, rasteriser, depth, stencil, colour mask and blending.
+    void ApplyOutputState(bool pretransformed);
     // Keeps the presented image for GetFrontBufferData, then shows it in the window.
     void PresentImage(const RECT& src, const RECT* dst, int drawW, int drawH);
 

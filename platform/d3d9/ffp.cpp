@@ -53,8 +53,8 @@ void EmitLight(std::ostringstream& s, const FfpDesc& d, int i) {
         if (d.specularLighting) {
             if (d.localViewer)
                 s << "                vec3 H = normalize(normalize(-cam.xyz) + L);\n";
-            else
-                s << "                vec3 H = normalize(vec3(0.0, 0.0, 1.0) + L);\n";
+            else  // the viewer infinitely far away, toward -z of camera space
+                s << "                vec3 H = normalize(vec3(0.0, 0.0, -1.0) + L);\n";
             s << "                float NdotH = dot(N, H);\n"
               << "                if (NdotH > 0.0)\n"
               << "                    specularSum += uLightSpecular[" << i << "].rgb * (power(NdotH) * f);\n";

@@ -1,6 +1,7 @@
 #include "d3d9/renderer.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace platform::d3d9 {
 namespace {
@@ -19,6 +20,12 @@ GlShader Compile(GLenum type, const std::string& source) {
         return GlShader();
     }
     return shader;
+}
+
+void GLAPIENTRY ReportGlMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message,
+                                 const void*) {
+    if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH)
+        std::fprintf(stderr, "d3d9: OpenGL: %s\n", message);
 }
 
 }  // namespace
@@ -76,6 +83,14 @@ std::unique_ptr<Program> BuildProgram(const std::string& vertexSource, const std
 
 Renderer::Renderer() {
     clipControl_ = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+    // MORVANE_GL_DEBUG=1 reports OpenGL errors on stderr as they happen.
+    if (std::getenv("MORVANE_GL_DEBUG") && (epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_KHR_debug"))) {
+        glEnable(GL_DEBUG_OUTPUT);
+        glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+        glDebugMessageCallback(ReportGlMessage, nullptr);
+    }
+    anisotropy_ = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+                  epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
     vao_ = GlVertexArray::Generate();
     userVertices_ = GlBuffer::Generate();
     userIndices_ = GlBuffer::Generate();
@@ -105,6 +120,13 @@ Program* Renderer::Store(const std::string& key, std::unique_ptr<Program> progra
     return p;
 }
 
+void Renderer::Forget(const std::string& prefix) {
+    for (auto it = programs_.begin(); it != programs_.end();) {
+        if (it->first.compare(0, prefix.size(), prefix) == 0) it = programs_.erase(it);
+        else ++it;
+    }
+}
+
 Program* Renderer::FixedFunction(const FfpDesc& desc) {
     std::string key = "ffp:" + desc.Key();
     auto it = programs_.find(key);
@@ -112,9 +134,17 @@ Program* Renderer::FixedFunction(const FfpDesc& desc) {
     return Store(key, BuildProgram(FfpVertexShader(desc), FfpFragmentShader(desc)));
 }
 
+const VertexLayout* Renderer::FvfLayout(DWORD fvf) {
+    auto it = fvfLayouts_.find(fvf);
+    if (it != fvfLayouts_.end()) return it->second.get();
+    auto layout = std::make_unique<VertexLayout>();
+    if (!DecodeFvf(fvf, layout.get())) layout.reset();
+    return (fvfLayouts_[fvf] = std::move(layout)).get();
+}
+
 void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH) {
     if (!cursorProgram_) {
-        // A quad in window pixels, rows counted from the top.
+        // A quad in pixels of the bound framebuffer, whose rows are stored top first.
         cursorProgram_ = BuildProgram(
             "#version 330 core\n"
             "uniform vec4 uRect;\n"  // x, y, width, height
@@ -124,7 +154,7 @@ void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, i
             "    vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);\n"
             "    vUv = corner;\n"
             "    vec2 p = uRect.xy + corner * uRect.zw;\n"
-            "    gl_Position = vec4(p.x / uSize.x * 2.0 - 1.0, 1.0 - p.y / uSize.y * 2.0, 0.0, 1.0);\n"
+            "    gl_Position = vec4(p / uSize * 2.0 - 1.0, 0.0, 1.0);\n"
             "}\n",
             "#version 330 core\n"
             "uniform sampler2D uImage;\n"

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace drawtest {
@@ -16,6 +17,12 @@ namespace drawtest {
 inline LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
 
 constexpr int kSize = 64;
+
+// A pre-transformed vertex with a colour: D3DFVF_XYZRHW | D3DFVF_DIFFUSE.
+struct TLVertex {
+    float x, y, z, rhw;
+    D3DCOLOR color;
+};
 
 class DrawTest : public ::testing::Test {
 protected:
@@ -77,6 +84,24 @@ protected:
                   D3D_OK);
     }
 
+    // Switches the back buffer to another format (and size), keeping the rest.
+    void ResetTo(D3DFORMAT format) {
+        pp_.BackBufferFormat = format;
+        ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
+    }
+
+    // A pre-transformed rectangle in pixels, as a strip wound clockwise on screen.
+    void DrawRect(float x0, float y0, float x1, float y1, D3DCOLOR color, float z = 0.0f) {
+        const TLVertex v[4] = {{x0, y0, z, 1, color}, {x1, y0, z, 1, color}, {x0, y1, z, 1, color},
+                               {x1, y1, z, 1, color}};
+        ASSERT_EQ(device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
+    }
+    void DrawScreen(D3DCOLOR color, float z = 0.0f) { DrawRect(0, 0, float(kSize), float(kSize), color, z); }
+
+    void Begin() { ASSERT_EQ(device_->BeginScene(), D3D_OK); }
+    void End() { ASSERT_EQ(device_->EndScene(), D3D_OK); }
+
     HWND hwnd_ = nullptr;
     IDirect3D9* d3d_ = nullptr;
     IDirect3DDevice9* device_ = nullptr;
@@ -90,6 +115,13 @@ inline int Channel(DWORD color, int c) { return int((color >> (8 * c)) & 0xFF); 
 inline DWORD Pack(double r, double g, double b, double a = 1.0) {
     auto q = [](double v) { return DWORD(std::lround(std::fmin(std::fmax(v, 0.0), 1.0) * 255.0)); };
     return (q(a) << 24) | (q(r) << 16) | (q(g) << 8) | q(b);
+}
+
+// A float as the DWORD that float render states take.
+inline DWORD F2D(float f) {
+    DWORD d;
+    std::memcpy(&d, &f, sizeof d);
+    return d;
 }
 
 // Every channel of `actual` within `tolerance` steps of `expected`.

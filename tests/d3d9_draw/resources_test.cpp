@@ -404,3 +404,69 @@ TEST_F(DeviceResources, FrontBufferDataPlacesTheLastFrameOnABlackDesktop) {
 
 }  // namespace
 }  // namespace drawtest
+
+namespace drawtest {
+namespace {
+
+TEST_F(DeviceResources, TheDeviceCursorShowsInThePresentedImage) {
+    IDirect3DSurface9* image = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &image, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(image->LockRect(&lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            // Opaque yellow in the top-left 2 x 2, transparent elsewhere.
+            reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = x < 2 && y < 2 ? 0xFFFFFF00u : 0x00FF0000u;
+    image->UnlockRect();
+    EXPECT_EQ(device_->SetCursorProperties(4, 0, image), D3DERR_INVALIDCALL);  // hot spot outside
+    ASSERT_EQ(device_->SetCursorProperties(1, 1, image), D3D_OK);
+    image->Release();
+    IDirect3DSurface9* wrongFormat = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_SCRATCH, &wrongFormat, nullptr),
+              D3D_OK);
+    EXPECT_EQ(device_->SetCursorProperties(0, 0, wrongFormat), D3DERR_INVALIDCALL);
+    wrongFormat->Release();
+
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    IDirect3DSurface9* shot = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                   &shot, nullptr),
+              D3D_OK);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd_, &origin);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    pp_.BackBufferWidth = UINT(client.right);
+    pp_.BackBufferHeight = UINT(client.bottom);
+    ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
+    auto frame = [&](BOOL show) {
+        device_->ShowCursor(show);
+        device_->SetCursorPosition(20, 10, 0);
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1.0f, 0);
+        EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
+        std::vector<DWORD> around;
+        D3DLOCKED_RECT r;
+        shot->LockRect(&r, nullptr, D3DLOCK_READONLY);
+        for (int y = 8; y < 13; ++y)
+            for (int x = 18; x < 23; ++x)
+                around.push_back(reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(r.pBits) + (origin.y + y) * r.Pitch)[origin.x + x]);
+        shot->UnlockRect();
+        return around;
+    };
+    EXPECT_EQ(device_->ShowCursor(TRUE), FALSE);  // the previous visibility
+    auto shown = frame(TRUE);
+    // Rows 8..12, columns 18..22: the hot spot (1,1) sits at (20,10), so the opaque part covers 19..20 x 9..10.
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) {
+            bool cursor = (18 + x == 19 || 18 + x == 20) && (8 + y == 9 || 8 + y == 10);
+            EXPECT_EQ(shown[size_t(y) * 5 + x], cursor ? 0xFFFFFF00u : 0xFF000080u) << 18 + x << "," << 8 + y;
+        }
+    auto hidden = frame(FALSE);
+    for (DWORD p : hidden) EXPECT_EQ(p, 0xFF000080u);
+    shot->Release();
+}
+
+}  // namespace
+}  // namespace drawtest
