@@ -69,10 +69,6 @@ private:
     HRESULT hr_;
 };
 
-struct PairHash {
-    size_t operator()(uint64_t v) const { return size_t(v ^ (v >> 29) ^ (v >> 47)) * 0x9E3779B97F4A7C15ull; }
-};
-
 }  // namespace
 
 Mesh* AsMesh(ID3DXBaseMesh* mesh) { return dynamic_cast<Mesh*>(mesh); }
@@ -500,47 +496,43 @@ void AdjacencyFromPointReps(const uint32_t* indices, DWORD numFaces, const std::
                             DWORD* out) {
     const size_t corners = size_t(numFaces) * 3;
     std::fill(out, out + corners, kNone);
-    // Edges by their unordered pair of point representatives.
-    std::unordered_map<uint64_t, std::vector<uint32_t>, PairHash> edges;  // edge slot = face * 3 + k
-    edges.reserve(corners);
-    auto ends = [&](size_t slot, uint32_t* a, uint32_t* b) {
-        const size_t face = slot / 3, k = slot % 3;
-        *a = reps[indices[face * 3 + k]];
-        *b = reps[indices[face * 3 + (k + 1) % 3]];
-    };
-    for (size_t slot = 0; slot < corners; ++slot) {
-        uint32_t a, b;
-        ends(slot, &a, &b);
-        if (a == b) continue;  // a collapsed edge has no neighbour
-        const uint64_t key = (uint64_t(std::min(a, b)) << 32) | std::max(a, b);
-        edges[key].push_back(uint32_t(slot));
-    }
-    for (auto& entry : edges) {
-        std::vector<uint32_t>& slots = entry.second;
-        if (slots.size() < 2) continue;
-        // Pair each edge with the next unpaired one running the other way (a consistently
-        // wound neighbour), else with the next unpaired one at all; never with its own face.
-        for (size_t i = 0; i < slots.size(); ++i) {
-            const uint32_t s = slots[i];
-            if (out[s] != kNone) continue;
-            uint32_t a, b;
-            ends(s, &a, &b);
-            size_t pick = slots.size();
-            for (int pass = 0; pass < 2 && pick == slots.size(); ++pass) {
-                for (size_t j = i + 1; j < slots.size(); ++j) {
-                    const uint32_t t = slots[j];
-                    if (out[t] != kNone || t / 3 == s / 3) continue;
-                    uint32_t c, d;
-                    ends(t, &c, &d);
-                    if (pass == 0 && !(c == b && d == a)) continue;
-                    pick = j;
-                    break;
+    auto rep = [&](size_t face, size_t k) { return reps[indices[face * 3 + k % 3]]; };
+    // The faces at each representative, in face order.
+    const size_t count = reps.empty() ? 0 : size_t(*std::max_element(reps.begin(), reps.end())) + 1;
+    std::vector<uint32_t> start(count + 1, 0);
+    for (size_t c = 0; c < corners; ++c) ++start[reps[indices[c]] + 1];
+    for (size_t v = 0; v < count; ++v) start[v + 1] += start[v];
+    std::vector<uint32_t> faces(corners);
+    std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    for (size_t c = 0; c < corners; ++c) faces[fill[reps[indices[c]]]++] = uint32_t(c / 3);
+
+    // Each edge, in face order, is paired with the first later unpaired edge between the same two
+    // representatives running the other way (a consistently wound neighbour), else with the first
+    // later unpaired one at all; never with its own face. A collapsed edge has no neighbour.
+    for (size_t f = 0; f < numFaces; ++f) {
+        for (size_t k = 0; k < 3; ++k) {
+            if (out[f * 3 + k] != kNone) continue;
+            const uint32_t a = rep(f, k), b = rep(f, k + 1);
+            if (a == b) continue;
+            size_t pick = kNone;
+            for (int pass = 0; pass < 2 && pick == kNone; ++pass) {
+                for (uint32_t i = start[a]; i < start[a + 1] && pick == kNone; ++i) {
+                    const size_t g = faces[i];
+                    if (g <= f) continue;
+                    for (size_t j = 0; j < 3; ++j) {
+                        if (out[g * 3 + j] != kNone) continue;
+                        const uint32_t c = rep(g, j), d = rep(g, j + 1);
+                        const bool opposite = c == b && d == a;
+                        if (opposite || (pass == 1 && c == a && d == b)) {
+                            pick = g * 3 + j;
+                            break;
+                        }
+                    }
                 }
             }
-            if (pick == slots.size()) continue;
-            const uint32_t t = slots[pick];
-            out[s] = t / 3;
-            out[t] = s / 3;
+            if (pick == kNone) continue;
+            out[f * 3 + k] = DWORD(pick / 3);
+            out[pick] = DWORD(f);
         }
     }
 }

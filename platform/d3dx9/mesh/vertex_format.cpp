@@ -429,8 +429,9 @@ void VertexConverter::Convert(const uint8_t* srcVertex, uint8_t* dstVertex) cons
             std::memcpy(out, srcVertex + step.src->Offset, DeclTypeBytes(step.dst->Type));
             continue;
         }
-        float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        if (step.src) Read(step.src->Type, srcVertex + step.src->Offset, v);
+        if (!step.src) continue;  // a new element starts at zero
+        float v[4];
+        Read(step.src->Type, srcVertex + step.src->Offset, v);
         Write(step.dst->Type, v, out);
     }
 }

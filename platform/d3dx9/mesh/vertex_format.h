@@ -35,8 +35,8 @@ UINT DeclTypeBytes(BYTE type);
 DWORD FvfOfDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
 
 // Copies every element of `dst`'s layout that `src` also has (by usage and index) from one
-// vertex to another, converting between types; elements that `src` lacks are zero (with a w of
-// one where the type has one).
+// vertex to another, converting between types (components that the source type lacks are 0,
+// a missing w is 1); elements that `src` lacks are zero.
 class VertexConverter {
 public:
     VertexConverter(const VertexFormat& src, const VertexFormat& dst);
