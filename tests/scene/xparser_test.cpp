@@ -251,8 +251,9 @@ TEST(ParserAccessors, NamesTypesAndDataCopies) {
     std::memcpy(&got, copy, 64);
     EXPECT_EQ(got, expected);
     delete[] copy;
-    EXPECT_EQ(p.GetObjectData(matrix, nullptr) != nullptr, true);  // no size wanted: still a copy
-    delete[] p.GetObjectData(matrix, nullptr);
+    copy = p.GetObjectData(matrix, nullptr);  // no size wanted: still a copy
+    EXPECT_NE(copy, nullptr);
+    delete[] copy;
     // The copy left nothing locked: an unlock has nothing to undo.
     EXPECT_TRUE(FAILED(p.UnlockObjectData(matrix)));
     EXPECT_EQ(p.UnlockObjectData(nullptr), E_FAIL);
