@@ -2,10 +2,12 @@
 
 #include "common/test_hooks_internal.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <sstream>
 
 namespace platform::hooks {
 namespace {
@@ -17,6 +19,8 @@ struct HookState {
     D3DFailure d3dFailure = D3DFailure::None;
     bool capturing = false;
     std::vector<std::string> debugOutput;
+    std::atomic<bool> tracing{false};
+    std::vector<D3DCall> trace;
 
     HookState() {
         if (const char* env = std::getenv("MORVANE_TEST_MSGBOX")) {
@@ -90,7 +94,49 @@ void StopCapturingDebugOutput() {
     State().debugOutput.clear();
 }
 
+std::string D3DCall::ToString() const {
+    std::ostringstream s;
+    s << name << "(";
+    bool first = true;
+    for (int64_t a : args) {
+        s << (first ? "" : ", ") << a;
+        first = false;
+    }
+    for (float v : values) {
+        s << (first ? "" : ", ") << v;
+        first = false;
+    }
+    s << ")";
+    return s.str();
+}
+
+void StartD3DTrace() {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().trace.clear();
+    State().tracing = true;
+}
+
+void StopD3DTrace() {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().tracing = false;
+    State().trace.clear();
+}
+
+std::vector<D3DCall> TakeD3DTrace() {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    std::vector<D3DCall> out;
+    out.swap(State().trace);
+    return out;
+}
+
 namespace internal {
+
+bool D3DTraceOn() { return State().tracing.load(std::memory_order_relaxed); }
+
+void RecordD3DCall(D3DCall call) {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().tracing) State().trace.push_back(std::move(call));
+}
 
 bool NextScriptedAnswer(int* answer) {
     std::lock_guard<std::mutex> lock(State().mutex);

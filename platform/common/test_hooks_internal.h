@@ -9,4 +9,8 @@ bool NextScriptedAnswer(int* answer);
 void RecordMessageBox(const MessageBoxRecord& record);
 void RecordDebugOutput(const char* text);
 
+// True while the Direct3D trace runs.
+bool D3DTraceOn();
+void RecordD3DCall(D3DCall call);
+
 }  // namespace platform::hooks::internal

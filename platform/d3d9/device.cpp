@@ -1,12 +1,32 @@
 #include "d3d9/device.h"
 
+#include "common/test_hooks_internal.h"
 #include "d3d9/direct3d9.h"
+#include "d3d9/renderer.h"
 #include "d3d9/surface.h"
+#include "d3d9/buffer.h"
+#include "d3d9/texture.h"
+#include "d3d9/vertex_input.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace platform::d3d9 {
+namespace {
+
+int64_t Address(const void* p) { return int64_t(reinterpret_cast<intptr_t>(p)); }
+
+}  // namespace
+
+void TraceCall(const char* name, std::initializer_list<int64_t> args, const float* values, size_t count) {
+    hooks::D3DCall call;
+    call.name = name;
+    call.args = args;
+    if (values) call.values.assign(values, values + count);
+    hooks::internal::RecordD3DCall(std::move(call));
+}
+
+bool Tracing() { return hooks::internal::D3DTraceOn(); }
 
 Device* Device::Create(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                        D3DPRESENT_PARAMETERS* params, HRESULT* result) {
@@ -67,7 +87,19 @@ Device::~Device() {
     declaration_.Reset();
     vertexShader_.Reset();
     if (context_) {
-        if (MakeCurrent()) DestroyBackBuffer();
+        if (MakeCurrent()) {
+            renderer_.reset();
+            frontFbo_.Reset();
+            frontColor_.Reset();
+            cursorTexture_.Reset();
+            DestroyBackBuffer();
+        } else {
+            // Deleting the context frees what it holds.
+            if (renderer_) renderer_->Abandon();
+            frontFbo_.Abandon();
+            frontColor_.Abandon();
+            cursorTexture_.Abandon();
+        }
         SDL_GL_MakeCurrent(window_->sdl, nullptr);
         SDL_GL_DeleteContext(context_);
     }
@@ -195,6 +227,12 @@ HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p) {
 HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     if (!params) return D3DERR_INVALIDCALL;
     if (condition_ == DeviceCondition::Lost) return D3DERR_DEVICELOST;
+    if (failNextReset_) {
+        // A failed reset leaves the device lost, waiting for another Reset.
+        failNextReset_ = false;
+        condition_ = DeviceCondition::NotReset;
+        return D3DERR_INVALIDCALL;
+    }
     D3DPRESENT_PARAMETERS pp = *params;
     HRESULT hr = ApplyPresentParameters(&pp);
     if (FAILED(hr)) return hr;
@@ -221,27 +259,55 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
 
 HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
+    if (inScene_) return D3DERR_INVALIDCALL;
     if ((src || dst) && params_.SwapEffect != D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
     if (!MakeCurrent()) return D3DERR_DEVICELOST;
     int drawW = 0, drawH = 0;
     SDL_GL_GetDrawableSize(window_->sdl, &drawW, &drawH);
     RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
     RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    if (drawW > 0 && drawH > 0) PresentImage(s, dst ? &d : nullptr, drawW, drawH);
+    SDL_GL_SwapWindow(window_->sdl);
+    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    return D3D_OK;
+}
+
+void Device::PresentImage(const RECT& s, const RECT* dst, int drawW, int drawH) {
+    if (!frontFbo_ || frontW_ != drawW || frontH_ != drawH) {
+        frontFbo_.Reset();
+        frontColor_ = GlTexture::Generate();
+        glBindTexture(GL_TEXTURE_2D, frontColor_.Get());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawW, drawH, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        frontFbo_ = GlFramebuffer::Generate();
+        glBindFramebuffer(GL_FRAMEBUFFER, frontFbo_.Get());
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, frontColor_.Get(), 0);
+        frontW_ = drawW;
+        frontH_ = drawH;
+    }
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFbo_.Get());
     if (!dst) {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
+    RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
     bool same = (s.right - s.left) == (d.right - d.left) && (s.bottom - s.top) == (d.bottom - d.top);
-    // The back buffer's rows are stored top first; the window's bottom first.
-    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, drawH - d.top, d.right,
-                      drawH - d.bottom, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(window_->sdl);
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-    return D3D_OK;
+    // The kept image has its rows top first, as the back buffer has.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom,
+                      GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    // The device cursor is part of the presented image, its hot spot at the cursor position.
+    if (cursorVisible_ && cursorTexture_) {
+        if (!renderer_) renderer_ = std::make_unique<Renderer>();
+        renderer_->DrawCursor(cursorTexture_.Get(), cursorX_ - int(cursorHotX_), cursorY_ - int(cursorHotY_),
+                              int(cursorW_), int(cursorH_), drawW, drawH);
+    }
+    // The window's rows are bottom first.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, drawW, drawH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
@@ -365,6 +431,7 @@ static D3DMATRIX* TransformSlot(DeviceState& s, D3DTRANSFORMSTATETYPE state) {
 }
 
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    if (Tracing()) TraceCall("SetTransform", {int64_t(state)}, matrix ? &matrix->m[0][0] : nullptr, 16);
     D3DMATRIX* slot = TransformSlot(state_, state);
     if (!slot || !matrix) return D3DERR_INVALIDCALL;
     *slot = *matrix;
@@ -401,6 +468,18 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* vp) {
 }
 
 HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
+    if (Tracing()) {
+        if (material) {
+            const D3DMATERIAL9& m = *material;
+            const float v[17] = {m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a, m.Ambient.r,
+                                 m.Ambient.g, m.Ambient.b, m.Ambient.a, m.Specular.r, m.Specular.g,
+                                 m.Specular.b, m.Specular.a, m.Emissive.r, m.Emissive.g, m.Emissive.b,
+                                 m.Emissive.a, m.Power};
+            TraceCall("SetMaterial", {}, v, 17);
+        } else {
+            TraceCall("SetMaterial", {});
+        }
+    }
     if (!material) return D3DERR_INVALIDCALL;
     state_.material = *material;
     return D3D_OK;
@@ -413,6 +492,19 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* material) {
 }
 
 HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
+    if (Tracing()) {
+        if (light) {
+            const D3DLIGHT9& l = *light;
+            const float v[25] = {l.Diffuse.r, l.Diffuse.g, l.Diffuse.b, l.Diffuse.a, l.Specular.r,
+                                 l.Specular.g, l.Specular.b, l.Specular.a, l.Ambient.r, l.Ambient.g,
+                                 l.Ambient.b, l.Ambient.a, l.Position.x, l.Position.y, l.Position.z,
+                                 l.Direction.x, l.Direction.y, l.Direction.z, l.Range, l.Falloff,
+                                 l.Attenuation0, l.Attenuation1, l.Attenuation2, l.Theta, l.Phi};
+            TraceCall("SetLight", {int64_t(index), int64_t(l.Type)}, v, 25);
+        } else {
+            TraceCall("SetLight", {int64_t(index), 0});
+        }
+    }
     if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)
         return D3DERR_INVALIDCALL;
     if (light->Type != D3DLIGHT_DIRECTIONAL && light->Range < 0) return D3DERR_INVALIDCALL;
@@ -428,6 +520,7 @@ HRESULT Device::GetLight(DWORD index, D3DLIGHT9* light) {
 }
 
 HRESULT Device::LightEnable(DWORD index, BOOL enable) {
+    if (Tracing()) TraceCall("LightEnable", {int64_t(index), int64_t(enable)});
     auto it = state_.lights.find(index);
     if (it == state_.lights.end()) {
         // Enabling a light never set creates the default one: white, directional, along +z.
@@ -451,6 +544,7 @@ HRESULT Device::GetLightEnable(DWORD index, BOOL* enable) {
 }
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    if (Tracing()) TraceCall("SetRenderState", {int64_t(state), int64_t(value)});
     if (unsigned(state) >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
     state_.renderStates[state] = value;
     return D3D_OK;
@@ -470,7 +564,14 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** out) {
 }
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    if (Tracing()) TraceCall("SetTexture", {int64_t(stage), Address(texture)});
     if (stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    if (texture) {
+        // Only textures of this device in video memory or managed can be used.
+        Texture* t = AsTexture(texture);
+        if (!t || t->OwnerDevice() != this) return D3DERR_INVALIDCALL;
+        if (t->Pool() == D3DPOOL_SCRATCH || t->Pool() == D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
+    }
     textures_[stage] = ComPtr<IDirect3DBaseTexture9>::Share(texture);
     return D3D_OK;
 }
@@ -482,6 +583,7 @@ HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 }
 
 HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    if (Tracing()) TraceCall("SetTextureStageState", {int64_t(stage), int64_t(type), int64_t(value)});
     if (stage >= kMaxStages || unsigned(type) >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
     state_.stageStates[stage][type] = value;
     return D3D_OK;
@@ -494,13 +596,17 @@ HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* 
 }
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    if (Tracing()) TraceCall("SetSamplerState", {int64_t(sampler), int64_t(type), int64_t(value)});
     if (sampler >= kMaxSamplers || unsigned(type) >= D3DSAMP_COUNT) return D3DERR_INVALIDCALL;
     state_.samplerStates[sampler][type] = value;
     return D3D_OK;
 }
 
 HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
+    if (decl && !AsVertexDeclaration(decl)) return D3DERR_INVALIDCALL;
     declaration_ = ComPtr<IDirect3DVertexDeclaration9>::Share(decl);
+    // A declaration replaces the flexible vertex format.
+    if (decl) state_.fvf = 0;
     return D3D_OK;
 }
 
@@ -512,7 +618,10 @@ HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** out) {
 }
 
 HRESULT Device::SetFVF(DWORD fvf) {
+    if (Tracing()) TraceCall("SetFVF", {int64_t(fvf)});
     state_.fvf = fvf;
+    // A vertex format replaces the declaration.
+    if (fvf) declaration_.Reset();
     return D3D_OK;
 }
 
@@ -549,7 +658,10 @@ HRESULT Device::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
 }
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* data, UINT offset, UINT stride) {
+    if (Tracing())
+        TraceCall("SetStreamSource", {int64_t(stream), Address(data), int64_t(offset), int64_t(stride)});
     if (stream >= kMaxStreams) return D3DERR_INVALIDCALL;
+    if (data && !AsVertexBuffer(data)) return D3DERR_INVALIDCALL;
     streams_[stream] = ComPtr<IDirect3DVertexBuffer9>::Share(data);
     streamOffsets_[stream] = offset;
     streamStrides_[stream] = stride;
@@ -566,6 +678,8 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** data, UINT
 }
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer9* data) {
+    if (Tracing()) TraceCall("SetIndices", {Address(data)});
+    if (data && !AsIndexBuffer(data)) return D3DERR_INVALIDCALL;
     indices_ = ComPtr<IDirect3DIndexBuffer9>::Share(data);
     return D3D_OK;
 }
@@ -577,7 +691,10 @@ HRESULT Device::GetIndices(IDirect3DIndexBuffer9** out) {
     return D3D_OK;
 }
 
-void Device::SetCursorPosition(int, int, DWORD) {}
+void Device::SetCursorPosition(int x, int y, DWORD) {
+    cursorX_ = x;
+    cursorY_ = y;
+}
 
 BOOL Device::ShowCursor(BOOL show) {
     BOOL previous = cursorVisible_;

@@ -6,19 +6,32 @@
 #include <d3d9.h>
 
 #include "common/com.h"
+#include "d3d9/gl_object.h"
 #include "d3d9/state.h"
 #include "win32/window_system.h"
 
 #include <epoxy/gl.h>
 
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform::d3d9 {
 
 class Direct3D9;
+class Renderer;
+struct DrawCall;
+struct FfpDesc;
+struct Program;
+struct VertexLayout;
 
 enum class DeviceCondition { Operational, Lost, NotReset };
+
+// Records a call in the test hooks' Direct3D trace.
+void TraceCall(const char* name, std::initializer_list<int64_t> args, const float* values = nullptr,
+               size_t count = 0);
+bool Tracing();
 
 class Device final : public ComObject<IDirect3DDevice9> {
 public:
@@ -152,6 +165,15 @@ public:
     // Writes pixels (0xAARRGGBB, top row first) into the back buffer.
     void WriteBackBuffer(const RECT& rect, const uint32_t* pixels);
 
+    // Test hooks: the lost-device sequence on any device, and a failing Reset.
+    void ForceLost() { condition_ = DeviceCondition::Lost; }
+    void ForceRegained() {
+        if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
+    }
+    void FailNextReset() { failNextReset_ = true; }
+    // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
+    void ForgetPrograms(const std::string& prefix);
+
 protected:
     bool Implements(REFIID riid) const override { return riid == IID_IDirect3DDevice9; }
 
@@ -163,6 +185,15 @@ private:
     bool CreateBackBuffer(UINT width, UINT height);
     void DestroyBackBuffer();
     void OnEvent(const SDL_Event& event);
+    // Draws what `call` describes with the current state.
+    HRESULT Submit(const DrawCall& call);
+    // The part of the state that shapes the generated shaders.
+    void BuildDesc(const VertexLayout& layout, bool shaderVertices, FfpDesc* desc);
+    void SetUniforms(const Program& program, const FfpDesc& desc, bool pretransformed);
+    // Framebuffer, viewport, rasteriser, depth, stencil, colour mask and blending.
+    void ApplyOutputState(bool pretransformed);
+    // Keeps the presented image for GetFrontBufferData, then shows it in the window.
+    void PresentImage(const RECT& src, const RECT* dst, int drawW, int drawH);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -185,6 +216,16 @@ private:
     ComPtr<IDirect3DVertexShader9> vertexShader_;
     float vsConstants_[kMaxVertexShaderConstants][4] = {};
     bool cursorVisible_ = false;
+    int cursorX_ = 0, cursorY_ = 0;
+    UINT cursorHotX_ = 0, cursorHotY_ = 0;
+    UINT cursorW_ = 0, cursorH_ = 0;
+    GlTexture cursorTexture_;
+    bool failNextReset_ = false;
+    // The image last shown in the window, rows top first, of the drawable's size.
+    GlTexture frontColor_;
+    GlFramebuffer frontFbo_;
+    int frontW_ = 0, frontH_ = 0;
+    std::unique_ptr<Renderer> renderer_;
 };
 
 }  // namespace platform::d3d9

@@ -7,8 +7,11 @@
 
 #include <wintypes.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+struct IDirect3DDevice9;
 
 namespace platform::hooks {
 
@@ -39,5 +42,32 @@ void InjectMouseMotion(int dx, int dy);
 void InjectMouseButton(int button, bool down);  // 0 left, 1 right, 2 middle
 void InjectKey(int dik, bool down);
 void InjectFocus(HWND hwnd, bool focused);
+
+// Direct3D call trace. While it runs, each state change and draw of any device is recorded in
+// order: SetRenderState, SetTextureStageState, SetSamplerState, SetTexture, SetTransform,
+// SetMaterial, SetLight, LightEnable, SetFVF, SetStreamSource, SetIndices, DrawPrimitive,
+// DrawIndexedPrimitive, DrawPrimitiveUP and DrawIndexedPrimitiveUP.
+struct D3DCall {
+    std::string name;
+    // The integer arguments in order; pointers as their address, 0 for null.
+    std::vector<int64_t> args;
+    // Float data: a matrix row by row (16), a material in member order (17), a light's colours,
+    // position, direction, range, falloff, attenuations, theta and phi (25).
+    std::vector<float> values;
+    // "SetRenderState(27, 1)" and the like.
+    std::string ToString() const;
+};
+void StartD3DTrace();
+void StopD3DTrace();
+// The calls recorded since the last take; the record starts empty again.
+std::vector<D3DCall> TakeD3DTrace();
+
+// Device loss for windowed devices too: LoseDevice makes TestCooperativeLevel answer
+// D3DERR_DEVICELOST, RegainDevice then D3DERR_DEVICENOTRESET, and Reset restores the device.
+// Both return false for a device that is not the layer's.
+bool LoseDevice(IDirect3DDevice9* device);
+bool RegainDevice(IDirect3DDevice9* device);
+// The next Reset of the device fails (leaving it lost and ready for another Reset).
+bool FailNextReset(IDirect3DDevice9* device);
 
 }  // namespace platform::hooks

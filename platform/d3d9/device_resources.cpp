@@ -1,0 +1,176 @@
+// The device's resource calls: textures, surfaces, buffers, declarations, copies between surfaces
+// and the copy of the front buffer.
+#include "d3d9/buffer.h"
+#include "d3d9/device.h"
+#include "d3d9/direct3d9.h"
+#include "d3d9/surface.h"
+#include "d3d9/texture.h"
+#include "d3d9/vertex_input.h"
+
+#include <algorithm>
+
+namespace platform::d3d9 {
+namespace {
+
+constexpr UINT kMaxSurfaceSize = 16384;
+
+bool ValidPool(D3DPOOL pool) { return unsigned(pool) <= D3DPOOL_SCRATCH; }
+
+}  // namespace
+
+HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DTexture9** out, HANDLE* shared) {
+    if (!out || shared) return D3DERR_INVALIDCALL;
+    Texture* texture = nullptr;
+    HRESULT hr = Texture::Create(this, width, height, levels, usage, format, pool, &texture);
+    *out = texture;
+    return hr;
+}
+
+HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                   IDirect3DVertexBuffer9** out, HANDLE* shared) {
+    if (!out || shared) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (length == 0 || !ValidPool(pool)) return D3DERR_INVALIDCALL;
+    if (fvf) {
+        UINT vertexSize = FvfVertexSize(fvf);
+        if (vertexSize == 0 || length < vertexSize) return D3DERR_INVALIDCALL;
+    }
+    *out = new VertexBuffer(this, length, usage, fvf, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DIndexBuffer9** out, HANDLE* shared) {
+    if (!out || shared) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (length == 0 || !ValidPool(pool)) return D3DERR_INVALIDCALL;
+    if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
+    *out = new IndexBuffer(this, length, usage, format, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                            IDirect3DSurface9** out, HANDLE* shared) {
+    if (!out || shared) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!ValidPool(pool) || pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+    if (width == 0 || height == 0 || width > kMaxSurfaceSize || height > kMaxSurfaceSize)
+        return D3DERR_INVALIDCALL;
+    if (!IsColorFormat(format)) return D3DERR_INVALIDCALL;
+    *out = new PlainSurface(this, format, width, height, pool);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                        IDirect3DVertexDeclaration9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = VertexDeclaration::Create(this, elements);
+    return *out ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
+                              IDirect3DSurface9* destination, const POINT* destPoint) {
+    SurfaceAccess* src = source ? AsSurface(source) : nullptr;
+    SurfaceAccess* dst = destination ? AsSurface(destination) : nullptr;
+    if (!src || !dst || src == dst) return D3DERR_INVALIDCALL;
+    if (src->OwnerDevice() != this || dst->OwnerDevice() != this) return D3DERR_INVALIDCALL;
+    if (src->IsLocked() || dst->IsLocked()) return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC sd = src->Describe(), dd = dst->Describe();
+    if (sd.Pool != D3DPOOL_SYSTEMMEM || dd.Pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+    // Formats must match; an X8R8G8B8 source may fill an A8R8G8B8 destination.
+    if (sd.Format != dd.Format && !(sd.Format == D3DFMT_X8R8G8B8 && dd.Format == D3DFMT_A8R8G8B8))
+        return D3DERR_INVALIDCALL;
+    RECT s = sourceRect ? *sourceRect : RECT{0, 0, LONG(sd.Width), LONG(sd.Height)};
+    if (!RectInside(s, sd.Width, sd.Height)) return D3DERR_INVALIDCALL;
+    POINT p = destPoint ? *destPoint : POINT{s.left, s.top};
+    RECT d{p.x, p.y, p.x + (s.right - s.left), p.y + (s.bottom - s.top)};
+    if (!RectInside(d, dd.Width, dd.Height)) return D3DERR_INVALIDCALL;
+    size_t w = size_t(s.right - s.left), h = size_t(s.bottom - s.top);
+    std::vector<uint32_t> pixels(w * h);
+    src->ReadArgb(s, pixels.data(), w);
+    dst->WriteArgb(d, pixels.data(), w);
+    return D3D_OK;
+}
+
+HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destination) {
+    if (swapChain != 0 || !destination) return D3DERR_INVALIDCALL;
+    SurfaceAccess* dst = AsSurface(destination);
+    if (!dst || dst->OwnerDevice() != this || dst->IsLocked()) return D3DERR_INVALIDCALL;
+    if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
+    D3DSURFACE_DESC dd = dst->Describe();
+    if (dd.Format != D3DFMT_A8R8G8B8 || (dd.Pool != D3DPOOL_SYSTEMMEM && dd.Pool != D3DPOOL_SCRATCH))
+        return D3DERR_INVALIDCALL;
+    // A windowed device copies the whole desktop; a full-screen one the screen it owns.
+    UINT screenW = params_.BackBufferWidth, screenH = params_.BackBufferHeight;
+    int windowX = 0, windowY = 0;
+    if (params_.Windowed) {
+        D3DDISPLAYMODE mode;
+        if (FAILED(d3d_->GetAdapterDisplayMode(0, &mode))) return D3DERR_INVALIDCALL;
+        screenW = mode.Width;
+        screenH = mode.Height;
+        SDL_GetWindowPosition(window_->sdl, &windowX, &windowY);
+    }
+    if (dd.Width != screenW || dd.Height != screenH) return D3DERR_INVALIDCALL;
+
+    // Outside the window the desktop shows as opaque black.
+    std::vector<uint32_t> screen(size_t(screenW) * screenH, 0xFF000000u);
+    if (frontFbo_ && MakeCurrent()) {
+        std::vector<uint32_t> image(size_t(frontW_) * size_t(frontH_));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glReadPixels(0, 0, frontW_, frontH_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image.data());
+        glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+        if (params_.Windowed) {
+            // The client area at its place on the desktop.
+            for (int y = 0; y < frontH_; ++y) {
+                int sy = windowY + y;
+                if (sy < 0 || sy >= int(screenH)) continue;
+                for (int x = 0; x < frontW_; ++x) {
+                    int sx = windowX + x;
+                    if (sx < 0 || sx >= int(screenW)) continue;
+                    screen[size_t(sy) * screenW + size_t(sx)] = image[size_t(y) * size_t(frontW_) + size_t(x)] | 0xFF000000u;
+                }
+            }
+        } else {
+            // Full screen shows the image over the whole display, which D3D sets to the back
+            // buffer's size: scale what the window showed back to that size.
+            for (UINT y = 0; y < screenH; ++y) {
+                size_t fy = size_t(y) * size_t(frontH_) / screenH;
+                for (UINT x = 0; x < screenW; ++x) {
+                    size_t fx = size_t(x) * size_t(frontW_) / screenW;
+                    screen[size_t(y) * screenW + x] = image[fy * size_t(frontW_) + fx] | 0xFF000000u;
+                }
+            }
+        }
+    }
+    dst->WriteArgb(RECT{0, 0, LONG(screenW), LONG(screenH)}, screen.data(), screenW);
+    return D3D_OK;
+}
+
+HRESULT Device::SetCursorProperties(UINT hotX, UINT hotY, IDirect3DSurface9* bitmap) {
+    SurfaceAccess* surface = bitmap ? AsSurface(bitmap) : nullptr;
+    if (!surface) return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc = surface->Describe();
+    if (desc.Format != D3DFMT_A8R8G8B8 || hotX >= desc.Width || hotY >= desc.Height ||
+        desc.Width > 256 || desc.Height > 256)
+        return D3DERR_INVALIDCALL;
+    std::vector<uint32_t> pixels(size_t(desc.Width) * desc.Height);
+    surface->ReadArgb(RECT{0, 0, LONG(desc.Width), LONG(desc.Height)}, pixels.data(), desc.Width);
+    if (!MakeCurrent()) return D3DERR_INVALIDCALL;
+    if (!cursorTexture_) cursorTexture_ = GlTexture::Generate();
+    glBindTexture(GL_TEXTURE_2D, cursorTexture_.Get());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(desc.Width), GLsizei(desc.Height), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    cursorHotX_ = hotX;
+    cursorHotY_ = hotY;
+    cursorW_ = desc.Width;
+    cursorH_ = desc.Height;
+    return D3D_OK;
+}
+
+}  // namespace platform::d3d9
