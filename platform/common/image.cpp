@@ -265,7 +265,8 @@ Image Resize(const Image& src, uint32_t w, uint32_t h, Filter filter) {
 
     if (filter == Filter::Point) {
         std::vector<uint32_t> xs(w);
-        for (uint32_t x = 0; x < w; ++x) xs[x] = uint32_t((uint64_t{2} * x + 1) * src.width / (uint64_t{2} * w));
+        for (uint32_t x = 0; x < w; ++x)
+            xs[x] = uint32_t((uint64_t{2} * x + 1) * src.width / (uint64_t{2} * w));
         for (uint32_t y = 0; y < h; ++y) {
             const uint32_t sy = uint32_t((uint64_t{2} * y + 1) * src.height / (uint64_t{2} * h));
             for (uint32_t x = 0; x < w; ++x) dst.at(x, y) = src.at(xs[x], sy);

@@ -240,7 +240,8 @@ bool DecodeRle(const uint8_t* d, size_t n, const BmpInfo& info, Image& out, std:
         if (a != 0) {
             if (y >= h) return Fail(error, "RLE run above the last row");
             for (uint32_t i = 0; i < a; ++i)
-                if (!put(rle4 ? (i & 1 ? b & 15 : b >> 4) : b)) return Fail(error, "colour index beyond the palette");
+                if (!put(rle4 ? (i & 1 ? b & 15 : b >> 4) : b))
+                    return Fail(error, "colour index beyond the palette");
             continue;
         }
         switch (b) {

@@ -94,7 +94,8 @@ bool Start(JpegReader& r, const uint8_t* data, size_t size, std::string& error) 
     }
     r.cinfo.dct_method = JDCT_ISLOW;
     jpeg_start_decompress(&r.cinfo);
-    const int expected = r.cinfo.out_color_space == JCS_GRAYSCALE ? 1 : r.cinfo.out_color_space == JCS_RGB ? 3 : 4;
+    const J_COLOR_SPACE space = r.cinfo.out_color_space;
+    const int expected = space == JCS_GRAYSCALE ? 1 : space == JCS_RGB ? 3 : 4;
     if (r.cinfo.output_components != expected) {
         std::snprintf(r.message, sizeof r.message, "unexpected component count");
         return false;
@@ -122,7 +123,10 @@ bool ReadLines(JpegReader& r, uint8_t* row, uint32_t* pixels) {
     while (r.cinfo.output_scanline < r.cinfo.output_height) {
         uint32_t* dst = pixels + size_t{r.cinfo.output_scanline} * width;
         JSAMPROW rows[1] = {row};
-        if (jpeg_read_scanlines(&r.cinfo, rows, 1) != 1) return false;
+        if (jpeg_read_scanlines(&r.cinfo, rows, 1) != 1) {
+            std::snprintf(r.message, sizeof r.message, "no scan line returned");
+            return false;
+        }
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t* s = row + size_t{x} * components;
             if (components == 1)

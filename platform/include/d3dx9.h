@@ -8,3 +8,4 @@
 #include "d3dx9math.h"
 #include "d3dx9core.h"
 #include "d3dx9tex.h"
+#include "d3dx9mesh.h"

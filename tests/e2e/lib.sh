@@ -27,7 +27,7 @@ start_game() {
 # Waits until a window of that exact name is mapped; prints its id.
 wait_window() {
     local name=$1 id=""
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
         id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n 1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
@@ -41,7 +41,7 @@ wait_exit() {
     local ticks=0
     while kill -0 "$GAME_PID" 2>/dev/null; do
         ticks=$((ticks + 1))
-        [ "$ticks" -gt 100 ] && return 1
+        [ "$ticks" -gt 300 ] && return 1
         sleep 0.1
     done
     wait "$GAME_PID"

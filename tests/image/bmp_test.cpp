@@ -200,8 +200,9 @@ std::vector<BmpCase> ValidCases() {
                 s.pixels = PackRows(w, h, 32, topDown, [&](uint32_t x, uint32_t y) { return rnd(x, y) & 0xFFFFFF; });
                 add("rgb32_reserved_zero", s, [&](uint32_t x, uint32_t y) { return 0xFF000000u | (rnd(x, y) & 0xFFFFFF); });
                 s.headerSize = 124;
-                s.pixels = PackRows(w, h, 32, topDown, [&](uint32_t x, uint32_t y) { return x == 0 && y == 0 ? 0x01000000u : rnd(x, y); });
-                add("v5_rgb32_alpha", s, [&](uint32_t x, uint32_t y) { return x == 0 && y == 0 ? 0x01000000u : rnd(x, y); }, true);
+                auto withAlpha = [&](uint32_t x, uint32_t y) { return x == 0 && y == 0 ? 0x01000000u : rnd(x, y); };
+                s.pixels = PackRows(w, h, 32, topDown, withAlpha);
+                add("v5_rgb32_alpha", s, withAlpha, true);
             }
             // 32-bit bit fields: swapped channels without alpha, 10-10-10, and V5 with alpha.
             {
