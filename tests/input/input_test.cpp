@@ -97,8 +97,10 @@ TEST_F(InputTest, TheKeyboardIsReadAgainAtEveryQuery) {
     // The window messages of those keys still wait in the queue.
     MSG msg;
     bool sawKeyDown = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    for (int i = 0; i < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
         if (msg.message == WM_KEYDOWN && msg.wParam == 'S') sawKeyDown = true;
+        DispatchMessageA(&msg);
+    }
     EXPECT_TRUE(sawKeyDown);
 }
 
@@ -115,8 +117,13 @@ TEST_F(InputTest, LostFocusClearsTheStateAndTheNextPollReacquires) {
     EXPECT_EQ(g_Mouse.m_X, 0);
     EXPECT_FALSE(g_Keyboard.IsKeyDown(DIK_S));
     platform::hooks::InjectFocus(g_hWnd, true);
+    platform::hooks::InjectMouseButton(1, true);
+    Poll();  // acquires again and reads the state of now
+    EXPECT_TRUE(g_Mouse.IsButtonDown(1));
+    platform::hooks::InjectMouseButton(1, false);
     platform::hooks::InjectMouseMotion(30, 40);
     Poll();
+    EXPECT_FALSE(g_Mouse.IsButtonDown(1));
     EXPECT_EQ(g_Mouse.m_X, 30);
     EXPECT_EQ(g_Mouse.m_Y, 40);
     platform::hooks::InjectKey(DIK_Z, true);
