@@ -17,6 +17,8 @@ press Return
 win=$(wait_window "$TITLE") || fail "no game window"
 sleep 1
 [ "$(geometry "$win")" = "1024x768" ] || fail "client area is $(geometry "$win")"
+# The program's own 32 x 32 icon is the window's icon.
+xprop -id "$win" _NET_WM_ICON | grep -q "Icon (32 x 32)" || fail "the window has no 32 x 32 icon"
 expected=$(printf 'WinWidth 1024\r\nWinHeight 768\r\nWindowed TRUE\r\n\r\nDEVICE TYPE D3DDEVTYPE_HAL\r\nb2SidedStencils true\r\npsVersion true\r\n' | od -c)
 [ "$(od -c < "$BIN/options.txt")" = "$expected" ] || fail "options.txt: $(od -c < "$BIN/options.txt")"
 xdotool windowfocus --sync "$win"
