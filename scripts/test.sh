@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a normal build and a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, both under a virtual X display.
+# UndefinedBehaviorSanitizer, both under a virtual X display. The tests run one at a time: several
+# of them need the keyboard focus of the one display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -13,7 +14,7 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@"
   cmake --build "$dir" -j"$jobs"
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure --timeout 300 -j4
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure --timeout 300
 }
 
 run_suite build
