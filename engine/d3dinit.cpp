@@ -53,20 +53,8 @@ HRESULT InitD3D(IDirect3D9** ppD3D, IDirect3DDevice9** ppDevice, HWND hWnd, int 
     FILE* pOptions = fopen(kOptionsFile, "w");
 
     if (answer == IDYES) {
-        g_d3dpp.BackBufferWidth = g_DeviceWidth;
-        g_d3dpp.BackBufferHeight = g_DeviceHeight;
         g_d3dpp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        g_d3dpp.BackBufferCount = 1;
-        g_d3dpp.MultiSampleType = D3DMULTISAMPLE_NONE;
-        g_d3dpp.SwapEffect = D3DSWAPEFFECT_COPY;
-        g_d3dpp.hDeviceWindow = NULL;
         g_d3dpp.Windowed = FALSE;
-        g_d3dpp.EnableAutoDepthStencil = TRUE;
-        g_d3dpp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        g_d3dpp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-        g_d3dpp.FullScreen_RefreshRateInHz = 0;
-        g_d3dpp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-
         WriteOption(pOptions, "WinWidth %d\n", g_DeviceWidth);
         WriteOption(pOptions, "WinHeight %d\n", g_DeviceHeight);
         WriteOption(pOptions, "MultiSampleType %s\n", "D3DMULTISAMPLE_NONE");
@@ -89,25 +77,24 @@ HRESULT InitD3D(IDirect3D9** ppD3D, IDirect3DDevice9** ppDevice, HWND hWnd, int 
         D3DDISPLAYMODE d3ddm;
         memset(&d3ddm, 0, sizeof(d3ddm));
         pD3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &d3ddm);
-
-        g_d3dpp.BackBufferWidth = g_DeviceWidth;
-        g_d3dpp.BackBufferHeight = g_DeviceHeight;
         g_d3dpp.BackBufferFormat = d3ddm.Format;
-        g_d3dpp.BackBufferCount = 1;
-        g_d3dpp.MultiSampleType = D3DMULTISAMPLE_NONE;
-        g_d3dpp.SwapEffect = D3DSWAPEFFECT_COPY;
-        g_d3dpp.hDeviceWindow = NULL;
         g_d3dpp.Windowed = TRUE;
-        g_d3dpp.EnableAutoDepthStencil = TRUE;
-        g_d3dpp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        g_d3dpp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-        g_d3dpp.FullScreen_RefreshRateInHz = 0;
-        g_d3dpp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-
         WriteOption(pOptions, "WinWidth %d\n", g_DeviceWidth);
         WriteOption(pOptions, "WinHeight %d\n", g_DeviceHeight);
         WriteOption(pOptions, "Windowed %s\n", "TRUE");
     }
+    // The same in both modes but for the format and the windowed flag.
+    g_d3dpp.BackBufferWidth = g_DeviceWidth;
+    g_d3dpp.BackBufferHeight = g_DeviceHeight;
+    g_d3dpp.BackBufferCount = 1;
+    g_d3dpp.MultiSampleType = D3DMULTISAMPLE_NONE;
+    g_d3dpp.SwapEffect = D3DSWAPEFFECT_COPY;
+    g_d3dpp.hDeviceWindow = NULL;
+    g_d3dpp.EnableAutoDepthStencil = TRUE;
+    g_d3dpp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    g_d3dpp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    g_d3dpp.FullScreen_RefreshRateInHz = 0;
+    g_d3dpp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     WriteOption(pOptions, "%s", "\n");
 
     D3DCAPS9 d3dCaps;

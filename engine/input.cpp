@@ -100,7 +100,8 @@ HRESULT CMouse::Update() {
     if (SUCCEEDED(hr)) return S_OK;
     // Nothing polled, nothing moved or held: a stale state would drift the cursor.
     memset(&m_State, 0, sizeof(m_State));
-    if (hr != DIERR_INPUTLOST) return E_FAIL;
+    // A device that stayed unacquired after a loss is tried again too, or it would never return.
+    if (hr != DIERR_INPUTLOST && hr != DIERR_NOTACQUIRED) return E_FAIL;
     if (FAILED(Reacquire(m_pDevice))) return S_OK;
     if (FAILED(m_pDevice->GetDeviceState(sizeof(DIMOUSESTATE), &m_State)))
         memset(&m_State, 0, sizeof(m_State));
@@ -210,7 +211,7 @@ bool CKeyboard::IsKeyDown(int key) {
     if (key < 0 || key > 255) return false;
     HRESULT hr = m_pDevice->GetDeviceState(sizeof(m_Keys), m_Keys);
     if (FAILED(hr)) {
-        if (hr != DIERR_INPUTLOST) return false;
+        if (hr != DIERR_INPUTLOST && hr != DIERR_NOTACQUIRED) return false;
         if (FAILED(Reacquire(m_pDevice))) return false;
         if (FAILED(m_pDevice->GetDeviceState(sizeof(m_Keys), m_Keys))) return false;
     }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-CIntList* g_pIntListHead = NULL;
+
 
 static const float kPi = 3.1415927f;
 

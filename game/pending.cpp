@@ -1,20 +1,5 @@
-// Screens and services that are not built yet: the menu, the board and the input devices.
-// Until they are, the menu is passed through and the game screen shows a cleared frame.
+// The board screen is not built yet: until it is, the game screen shows a cleared frame.
 #include "screens.h"
-
-void ReleaseSplash() {}
-
-int InitMenu(HWND) { return 1; }
-
-int MenuFrame() {
-    extern BYTE g_bStartPressed;
-    g_bStartPressed = 1;
-    return 0;
-}
-
-HRESULT RenderMenu() { return S_OK; }
-
-void ReleaseMenu() {}
 
 HRESULT LoadBoard(HWND) { return S_OK; }
 
@@ -26,8 +11,3 @@ void GameFrame() {
 }
 
 void ReleaseBoard() {}
-
-// The keyboard is not set up yet: no key reads as pressed.
-int ScreenshotKeyDown() { return 0; }
-
-HRESULT TakeScreenshot(const char*) { return E_FAIL; }

@@ -1,17 +1,40 @@
 #include "screens.h"
 
 #include "d3dinit.h"
+#include "display.h"
+#include "globals.h"
 #include "log.h"
 #include "winmain.h"
 
+#include <cstdlib>
+#include <new>
+
 IDirect3D9* g_pD3D = NULL;
 IDirect3DDevice9* g_pd3dDevice = NULL;
-DWORD g_FrameTime = 0;
-DWORD g_FrameEndTime = 0;
+IDirect3DTexture9* g_pLogoTexture = NULL;
+IDirect3DTexture9* g_pLoadingTexture = NULL;
+ID3DXSprite* g_pSplashSprite = NULL;
+const char* g_szLogoImage = "..\\Immagini\\DRESK_LOGO.jpg";
+const char* g_szLoadingImage = "..\\Immagini\\Loading.jpg";
+CGuiElement g_StartButton;
+CGuiElement g_MenuExitButton;
 
 int InitVideo(HWND hWnd) {
     InitD3D(&g_pD3D, &g_pd3dDevice, hWnd, 0, 0);
-    if (g_pd3dDevice == NULL) return E_FAIL;
+    if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, g_szLogoImage, &g_pLogoTexture))) {
+        ReportError("Impossibile caricare la texture");
+        return E_FAIL;
+    }
+    if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, g_szLoadingImage, &g_pLoadingTexture))) {
+        ReportError("Impossibile caricare la texture");
+        return E_FAIL;
+    }
+    if (FAILED(D3DXCreateSprite(g_pd3dDevice, &g_pSplashSprite))) {
+        ReportError("Impossibile inizializzare la Sprite");
+        return E_FAIL;
+    }
+    D3DXMatrixScaling(&g_matSplash, 0.5f, 0.75f, 1.0f);
+    g_pSplashSprite->SetTransform(&g_matSplash);
     return 1;
 }
 
@@ -22,28 +45,93 @@ HRESULT DrawSplash() {
     }
     g_pd3dDevice->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     g_pd3dDevice->BeginScene();
+    g_pSplashSprite->Begin(D3DXSPRITE_ALPHABLEND);
+    g_pSplashSprite->Draw(g_bShowLogo ? g_pLogoTexture : g_pLoadingTexture, NULL, NULL, NULL,
+                          0xFFFFFFFF);
+    g_pSplashSprite->End();
     g_pd3dDevice->EndScene();
     return g_pd3dDevice->Present(NULL, NULL, NULL, NULL);
 }
 
-// The seconds of the current splash screen; its one-time step at two seconds.
-static void SplashClock(bool bLogo) {
+// Draws the current splash image, keeps its clock and runs its one-time step at two seconds.
+static void SplashStep(bool bLogo) {
     DrawSplash();
     DWORD elapsed = timeGetTime() - g_SplashStart;
     g_SplashSeconds = (unsigned int)((double)elapsed / 1000.0);
     if (!g_bSplashStepDone && g_SplashSeconds > 1) {
-        if (bLogo) InitMenu(g_hWnd);
-        else LoadBoard(g_hWnd);
+        if (bLogo) {
+            // A menu without input or buttons could never be left: end the run instead.
+            if (InitMenu(g_hWnd) < 0) PostQuitMessage(0);
+        } else {
+            LoadBoard(g_hWnd);
+        }
         g_bSplashStepDone = 1;
     }
 }
 
 int ShowLogo() {
-    SplashClock(true);
+    SplashStep(true);
     return 0;
 }
 
 int ShowLoading() {
-    SplashClock(false);
+    SplashStep(false);
     return 0;
+}
+
+void ReleaseSplash() {
+    if (g_pLoadingTexture != NULL) {
+        g_pLoadingTexture->Release();
+        g_pLoadingTexture = NULL;
+    }
+}
+
+int InitMenu(HWND) {
+    g_hr = InitDirectInput();
+    if (FAILED(g_hr)) {
+        ReportError("Impossibile inizializzare l'input device");
+        return E_FAIL;
+    }
+    if (!OpenLogFile()) {
+        ReportError("Impossibile inizializzare il log file");
+        return E_FAIL;
+    }
+    CreateTextFont("Typewriter");
+
+    new (&g_StartButton) CGuiElement((float)(g_WinWidth * 50 / 100), (float)(g_WinHeight * 50 / 100));
+    g_StartButton.LoadAll("..\\Immagini\\Button\\startGame.png");
+    g_StartButton.LoadOver("..\\Immagini\\Button\\startGameOn.png");
+    g_StartButton.fScaleX = 0.5f;
+
+    new (&g_MenuExitButton) CGuiElement((float)(g_WinWidth * 50 / 100), (float)(g_WinHeight * 70 / 100));
+    g_MenuExitButton.LoadAll("..\\Immagini\\Button\\exitGame.png");
+    g_MenuExitButton.LoadOver("..\\Immagini\\Button\\exitGameOn.png");
+    g_MenuExitButton.fScaleX = 0.5f;
+    return 1;
+}
+
+int MenuFrame() {
+    g_Mouse.Update();
+    g_Mouse.UpdatePosition();
+    g_FrameTime = timeGetTime();
+    RenderMenu();
+    g_FrameEndTime = timeGetTime();
+    if (g_MenuExitButton.bMouseOver && g_MenuExitButton.bPressed) exit(0);
+    if (g_StartButton.bMouseOver && g_StartButton.bPressed) g_bStartPressed = 1;
+    return 0;
+}
+
+HRESULT RenderMenu() {
+    g_pd3dDevice->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    g_pd3dDevice->BeginScene();
+    g_StartButton.Draw();
+    g_MenuExitButton.Draw();
+    g_pd3dDevice->EndScene();
+    g_Mouse.DrawCursor();
+    return g_pd3dDevice->Present(NULL, NULL, NULL, NULL);
+}
+
+void ReleaseMenu() {
+    g_StartButton.Release();
+    g_MenuExitButton.Release();
 }

@@ -2,12 +2,19 @@
 #pragma once
 
 #include <windows.h>
-#include <d3d9.h>
+#include <d3dx9.h>
+
+#include "guielement.h"
 
 extern IDirect3D9* g_pD3D;
 extern IDirect3DDevice9* g_pd3dDevice;
-extern DWORD g_FrameTime;
-extern DWORD g_FrameEndTime;
+extern IDirect3DTexture9* g_pLogoTexture;
+extern IDirect3DTexture9* g_pLoadingTexture;
+extern ID3DXSprite* g_pSplashSprite;
+extern const char* g_szLogoImage;
+extern const char* g_szLoadingImage;
+extern CGuiElement g_StartButton;
+extern CGuiElement g_MenuExitButton;
 
 int InitVideo(HWND hWnd);
 HRESULT DrawSplash();
@@ -22,6 +29,3 @@ void ReleaseMenu();
 HRESULT LoadBoard(HWND hWnd);
 void GameFrame();
 void ReleaseBoard();
-
-int ScreenshotKeyDown();
-HRESULT TakeScreenshot(const char* szFileName);

@@ -1,7 +1,9 @@
 #include "winmain.h"
 
-#include "screens.h"
+#include "display.h"
+#include "globals.h"
 #include "log.h"
+#include "screens.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -132,7 +134,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_KEYDOWN:
         if (GetAsyncKeyState(VK_ESCAPE)) exit(0);
-        if (ScreenshotKeyDown()) {
+        if (g_Keyboard.IsKeyDown(DIK_S)) {
             char szName[32];
             if (g_ScreenshotCount < 10)
                 snprintf(szName, sizeof(szName), "screenshot0%d.bmp", g_ScreenshotCount);

@@ -13,8 +13,11 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@"
   cmake --build "$dir" -j"$jobs"
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure -j4
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure --timeout 300 -j4
 }
 
 run_suite build
 run_suite build-sanitize -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
+
+# A bounded fuzzing run of the .x file reader, built with clang's libFuzzer.
+tests/xfile/run_fuzz.sh build-fuzz 60

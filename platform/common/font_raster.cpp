@@ -3,8 +3,12 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -102,7 +106,7 @@ struct Face::Impl {
 };
 
 std::shared_ptr<Face> Face::Open(const std::string& family, int weight, bool italic,
-                                 int pixelHeight) {
+                                 int pixelHeight, HeightMode mode) {
     FreeType& ft = Library();
     if (!ft.library || pixelHeight <= 0) return nullptr;
     std::string path = FindFontFile(family, weight, italic);
@@ -117,11 +121,71 @@ std::shared_ptr<Face> Face::Open(const std::string& family, int weight, bool ita
         }
     }
     FT_Face f = face->impl_->face;
-    if (FT_Set_Pixel_Sizes(f, 0, FT_UInt(pixelHeight)) != 0) return nullptr;
+    if (!FT_IS_SCALABLE(f) || f->units_per_EM == 0) return nullptr;
+
+    // Windows sizes cells by the OS/2 table's ascent and descent; hhea is the fallback.
+    double upem = f->units_per_EM, winAscent = f->ascender, winDescent = -double(f->descender);
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2)))
+        if (os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+            winAscent = os2->usWinAscent;
+            winDescent = os2->usWinDescent;
+        }
+    if (winAscent + winDescent <= 0) winAscent = upem, winDescent = 0;
+    auto ascentAt = [&](int em) { return int(std::lround(winAscent * em / upem)); };
+    auto descentAt = [&](int em) { return int(std::lround(winDescent * em / upem)); };
+    int em = pixelHeight;
+    if (mode == HeightMode::Cell) {
+        // The largest em whose cell does not exceed the height.
+        // A face with absurd metrics must not ask FreeType for a gigantic em.
+        em = std::clamp(int(pixelHeight * upem / (winAscent + winDescent)), 1, 4 * pixelHeight);
+        while (em > 1 && ascentAt(em) + descentAt(em) > pixelHeight) --em;
+        while (em < 4 * pixelHeight && ascentAt(em + 1) + descentAt(em + 1) <= pixelHeight) ++em;
+    }
+    if (FT_Set_Pixel_Sizes(f, 0, FT_UInt(em)) != 0) return nullptr;
     face->path_ = path;
+    face->family_ = f->family_name ? f->family_name : "";
+    face->em_ = em;
+    face->cellAscent_ = ascentAt(em);
+    face->cellDescent_ = descentAt(em);
+    face->emboldenSynthetic_ = weight >= 600 && !(f->style_flags & FT_STYLE_FLAG_BOLD);
     face->ascent_ = int((f->size->metrics.ascender + 63) >> 6);
     face->descent_ = int((-f->size->metrics.descender + 63) >> 6);
     return face;
+}
+
+bool Face::RenderGlyph(char32_t c, bool antialiased, GlyphBitmap& out) {
+    out = GlyphBitmap{};
+    FT_Face f = impl_->face;
+    FT_UInt index = FT_Get_Char_Index(f, FT_ULong(c));
+    FT_Int32 load = antialiased ? FT_LOAD_DEFAULT : FT_LOAD_TARGET_MONO;
+    if (FT_Load_Glyph(f, index, load) != 0) return false;
+    FT_GlyphSlot g = f->glyph;
+    if (emboldenSynthetic_) FT_GlyphSlot_Embolden(g);
+    if (FT_Render_Glyph(g, antialiased ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return false;
+    const FT_Bitmap& bm = g->bitmap;
+    out.advance = int((g->advance.x + 32) >> 6);
+    out.left = g->bitmap_left;
+    out.top = g->bitmap_top;
+    out.width = int(bm.width);
+    out.height = int(bm.rows);
+    out.coverage.assign(size_t(out.width) * size_t(out.height), 0);
+    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO) {
+        out.width = out.height = 0;
+        out.coverage.clear();
+        return true;
+    }
+    const int pitch = bm.pitch < 0 ? -bm.pitch : bm.pitch;
+    for (int row = 0; row < out.height; ++row) {
+        const unsigned char* line =
+            bm.pitch < 0 ? bm.buffer + size_t(out.height - 1 - row) * size_t(pitch)
+                         : bm.buffer + size_t(row) * size_t(pitch);
+        uint8_t* dst = &out.coverage[size_t(row) * size_t(out.width)];
+        for (int col = 0; col < out.width; ++col)
+            dst[col] = bm.pixel_mode == FT_PIXEL_MODE_GRAY
+                           ? line[col]
+                           : ((line[col >> 3] >> (7 - (col & 7))) & 1) ? 255 : 0;
+    }
+    return true;
 }
 
 Face::~Face() = default;

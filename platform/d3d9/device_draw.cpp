@@ -174,17 +174,17 @@ GLenum BlendEquation(DWORD op) {
     }
 }
 
-GLint Wrap(DWORD mode) {
+GLint Wrap(DWORD mode, bool mirrorOnce) {
     switch (mode) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
     case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRRORONCE: return mirrorOnce ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
     default: return GL_REPEAT;
     }
 }
 
-void SetSampler(GLuint sampler, const DWORD* ss, bool anisotropy) {
+void SetSampler(GLuint sampler, const DWORD* ss, const Renderer& r) {
     bool minLinear = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
     bool magLinear = ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
     GLint min;
@@ -195,16 +195,16 @@ void SetSampler(GLuint sampler, const DWORD* ss, bool anisotropy) {
     }
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, min);
     glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, Wrap(ss[D3DSAMP_ADDRESSU]));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, Wrap(ss[D3DSAMP_ADDRESSV]));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, Wrap(ss[D3DSAMP_ADDRESSW]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, Wrap(ss[D3DSAMP_ADDRESSU], r.MirrorOnce()));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, Wrap(ss[D3DSAMP_ADDRESSV], r.MirrorOnce()));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, Wrap(ss[D3DSAMP_ADDRESSW], r.MirrorOnce()));
     float border[4];
     ColorToFloats(ss[D3DSAMP_BORDERCOLOR], border);
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
     // MAXMIPLEVEL names the largest level used.
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(ss[D3DSAMP_MAXMIPLEVEL]));
     glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
-    if (!anisotropy) return;
+    if (!r.Anisotropy()) return;
     bool aniso = ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
     glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
                         aniso ? float(std::clamp<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1, 16)) : 1.0f);
@@ -454,7 +454,7 @@ HRESULT Device::Submit(const DrawCall& call) {
         glActiveTexture(GLenum(GL_TEXTURE0 + s));
         glBindTexture(GL_TEXTURE_2D, AsTexture(textures_[s].Get())->GlName());
         glBindSampler(GLuint(s), r.Sampler(s));
-        SetSampler(r.Sampler(s), state_.samplerStates[s], r.Anisotropy());
+        SetSampler(r.Sampler(s), state_.samplerStates[s], r);
     }
     glActiveTexture(GL_TEXTURE0);
 

@@ -122,13 +122,26 @@ HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destinatio
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         glReadPixels(0, 0, frontW_, frontH_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image.data());
         glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-        for (int y = 0; y < frontH_; ++y) {
-            int sy = windowY + y;
-            if (sy < 0 || sy >= int(screenH)) continue;
-            for (int x = 0; x < frontW_; ++x) {
-                int sx = windowX + x;
-                if (sx < 0 || sx >= int(screenW)) continue;
-                screen[size_t(sy) * screenW + size_t(sx)] = image[size_t(y) * size_t(frontW_) + size_t(x)] | 0xFF000000u;
+        if (params_.Windowed) {
+            // The client area at its place on the desktop.
+            for (int y = 0; y < frontH_; ++y) {
+                int sy = windowY + y;
+                if (sy < 0 || sy >= int(screenH)) continue;
+                for (int x = 0; x < frontW_; ++x) {
+                    int sx = windowX + x;
+                    if (sx < 0 || sx >= int(screenW)) continue;
+                    screen[size_t(sy) * screenW + size_t(sx)] = image[size_t(y) * size_t(frontW_) + size_t(x)] | 0xFF000000u;
+                }
+            }
+        } else {
+            // Full screen shows the image over the whole display, which D3D sets to the back
+            // buffer's size: scale what the window showed back to that size.
+            for (UINT y = 0; y < screenH; ++y) {
+                size_t fy = size_t(y) * size_t(frontH_) / screenH;
+                for (UINT x = 0; x < screenW; ++x) {
+                    size_t fx = size_t(x) * size_t(frontW_) / screenW;
+                    screen[size_t(y) * screenW + x] = image[fy * size_t(frontW_) + fx] | 0xFF000000u;
+                }
             }
         }
     }

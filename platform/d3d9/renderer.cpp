@@ -91,6 +91,7 @@ Renderer::Renderer() {
     }
     anisotropy_ = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
                   epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
+    mirrorOnce_ = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge");
     vao_ = GlVertexArray::Generate();
     userVertices_ = GlBuffer::Generate();
     userIndices_ = GlBuffer::Generate();

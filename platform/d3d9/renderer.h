@@ -55,6 +55,7 @@ public:
 
     bool ClipControl() const { return clipControl_; }
     bool Anisotropy() const { return anisotropy_; }
+    bool MirrorOnce() const { return mirrorOnce_; }
     // The program for a fixed-function state; null if it cannot be built.
     Program* FixedFunction(const FfpDesc& desc);
     // A program cached under a key of the caller's (vertex shaders of the application).
@@ -77,6 +78,7 @@ public:
 private:
     bool clipControl_ = false;
     bool anisotropy_ = false;
+    bool mirrorOnce_ = false;
     std::unordered_map<std::string, std::unique_ptr<Program>> programs_;
     GlVertexArray vao_;
     GlBuffer userVertices_, userIndices_;

@@ -135,7 +135,6 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
         UINT glLevels = autoGen ? chain : levels;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
-        glTexStorage2D(GL_TEXTURE_2D, GLsizei(glLevels), GL_RGBA8, GLsizei(width), GLsizei(height));
         // New textures read as zero, as their memory does.
         std::vector<uint32_t> zero(size_t(width) * height, 0);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -143,8 +142,8 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
         w = width;
         h = height;
         for (UINT i = 0; i < glLevels; ++i) {
-            glTexSubImage2D(GL_TEXTURE_2D, GLint(i), 0, 0, GLsizei(w), GLsizei(h), GL_BGRA,
-                            GL_UNSIGNED_INT_8_8_8_8_REV, zero.data());
+            glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, zero.data());
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }

@@ -53,7 +53,7 @@ bool Relative(DWORD t) { return (t & (1u << 13)) != 0; }
 
 class Translator {
 public:
-    Translator(const DWORD* tokens) : tokens_(tokens) {}
+    explicit Translator(const DWORD* tokens) : tokens_(tokens) {}
 
     bool Run();
     std::string Source(bool flat) const;
@@ -63,7 +63,8 @@ public:
 private:
     DWORD Token() { return pos_ < kMaxTokens ? tokens_[pos_++] : kEnd; }
     bool Instruction(DWORD op, const std::vector<DWORD>& operands);
-    bool Source(const std::vector<DWORD>& ops, size_t& i, std::string* out, bool swizzleAllowed = true);
+    // Reads the source operand at ops[i] (and its relative-address token), advancing i.
+    bool Operand(const std::vector<DWORD>& ops, size_t& i, std::string* out);
     bool Register(DWORD token, DWORD relToken, bool hasRelToken, std::string* out);
     bool Dest(DWORD token, std::string* name, std::string* mask, bool* saturate, int* type);
     void Assign(const std::string& dest, const std::string& mask, int type, bool saturate, const std::string& value);
@@ -79,7 +80,6 @@ private:
     int loopDepth_ = 0;
     int loopCounter_ = 0;
     bool inLabel_ = false;
-    bool wroteFog_ = false, wrotePointSize_ = false;
     std::vector<int> labels_;
     int ints_[16][4] = {};
     bool bools_[16] = {};
@@ -123,7 +123,7 @@ bool Translator::Register(DWORD token, DWORD relToken, bool hasRelToken, std::st
     }
 }
 
-bool Translator::Source(const std::vector<DWORD>& ops, size_t& i, std::string* out, bool swizzleAllowed) {
+bool Translator::Operand(const std::vector<DWORD>& ops, size_t& i, std::string* out) {
     if (i >= ops.size()) return false;
     DWORD t = ops[i++];
     DWORD rel = 0;
@@ -137,7 +137,6 @@ bool Translator::Source(const std::vector<DWORD>& ops, size_t& i, std::string* o
     if (!Register(t, rel, hasRel, &reg)) return false;
     DWORD swizzle = (t >> 16) & 0xFF;
     if (swizzle != 0xE4) {
-        if (!swizzleAllowed) return false;
         reg += ".";
         for (int c = 0; c < 4; ++c) reg += "xyzw"[(swizzle >> (2 * c)) & 3];
     }
@@ -166,8 +165,8 @@ bool Translator::Dest(DWORD t, std::string* name, std::string* mask, bool* satur
         break;
     case kRastOut:
         if (n == 0) *name = "oPos";
-        else if (n == 1) *name = "oFog", wroteFog_ = true;
-        else if (n == 2) *name = "oPts", wrotePointSize_ = true;
+        else if (n == 1) *name = "oFog";
+        else if (n == 2) *name = "oPts";
         else return false;
         break;
     case kAttrOut:
@@ -322,7 +321,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     std::string s[3];
     auto sources = [&](int n) {
         for (int k = 0; k < n; ++k)
-            if (!Source(ops, i, &s[k])) return false;
+            if (!Operand(ops, i, &s[k])) return false;
         return i == ops.size();
     };
     std::string v;
@@ -367,7 +366,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
         break;
     }
     case kM4x4: case kM4x3: case kM3x4: case kM3x3: case kM3x2: {
-        if (!Source(ops, i, &s[0])) return false;
+        if (!Operand(ops, i, &s[0])) return false;
         if (i >= ops.size()) return false;
         DWORD m = ops[i++];
         DWORD rel = 0;
@@ -431,11 +430,10 @@ bool Translator::Run() {
             if (n < 0) return false;
             for (int k = 0; k < n; ++k) operands.push_back(Token());
         }
-        for (DWORD o : operands)
-            if (pos_ >= kMaxTokens || !(o & 0x80000000u)) {
-                // Definitions carry raw values; every other operand is a parameter token.
-                if (op != kDef && op != kDefI && op != kDefB) return false;
-            }
+        // Every operand is a parameter token, except the values a definition carries.
+        bool definition = op == kDef || op == kDefI || op == kDefB;
+        for (size_t k = 0; k < operands.size(); ++k)
+            if (!(operands[k] & 0x80000000u) && !(definition && k > 0)) return false;
         if (!Instruction(op, operands)) return false;
     }
     if (inLabel_) {
@@ -483,7 +481,9 @@ std::string Translator::Source(bool flat) const {
       << "    a0 = ivec4(0);\n"
       << "    aL = 0;\n"
       << "    oPos = vec4(0.0, 0.0, 0.0, 1.0);\n"
-      << "    oD0 = oD1 = vec4(1.0);\n"
+      // Unwritten: a white diffuse colour and no specular colour to add.
+      << "    oD0 = vec4(1.0);\n"
+      << "    oD1 = vec4(0.0);\n"
       << "    oT0 = oT1 = oT2 = oT3 = oT4 = oT5 = oT6 = oT7 = vec4(0.0, 0.0, 0.0, 1.0);\n"
       << "    oFog = 1.0;\n"
       << "    oPts = uPointSize.x;\n"

@@ -9,3 +9,4 @@
 #include "d3dx9core.h"
 #include "d3dx9tex.h"
 #include "d3dx9mesh.h"
+#include "d3dx9xof.h"

@@ -3,6 +3,8 @@
 
 #include <d3d9.h>
 
+#include "d3dx9core.h"  // D3DXERR_INVALIDDATA
+
 #define D3DX_DEFAULT ((UINT)-1)
 #define D3DX_DEFAULT_NONPOW2 ((UINT)-2)
 #define D3DX_DEFAULT_FLOAT FLT_MAX

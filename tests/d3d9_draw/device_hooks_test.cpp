@@ -218,6 +218,23 @@ TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+
+    // The front buffer of a full-screen device is the screen at the back buffer's size.
+    IDirect3DSurface9* shot = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(640, 480, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &shot, nullptr), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
+    D3DRECT corner = {600, 440, 640, 480};
+    device_->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(shot->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    auto at = [&](int x, int y) { return reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch)[x]; };
+    EXPECT_EQ(at(10, 10), 0xFF405060u);
+    EXPECT_EQ(at(620, 460), 0xFFFF0000u);
+    EXPECT_EQ(at(580, 420), 0xFF405060u);
+    shot->UnlockRect();
+    shot->Release();
 }
 
 }  // namespace

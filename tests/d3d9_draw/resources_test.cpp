@@ -41,6 +41,15 @@ TEST_F(DeviceResources, TextureLevelsHalveEachSideDownToOne) {
     EXPECT_EQ(device_->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex,
                                      nullptr),
               D3DERR_INVALIDCALL);
+    // A generated chain shows the application its top level only.
+    ASSERT_EQ(device_->CreateTexture(16, 16, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex,
+                                     nullptr),
+              D3D_OK);
+    EXPECT_EQ(tex->GetLevelCount(), 1u);
+    tex->Release();
+    EXPECT_EQ(device_->CreateTexture(16, 16, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &tex,
+                                     nullptr),
+              D3DERR_INVALIDCALL);
     ASSERT_EQ(device_->CreateTexture(5, 3, 2, 0, D3DFMT_L8, D3DPOOL_SYSTEMMEM, &tex, nullptr), D3D_OK);
     EXPECT_EQ(tex->GetLevelCount(), 2u);
     tex->GetLevelDesc(1, &d);

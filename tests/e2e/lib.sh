@@ -60,3 +60,19 @@ press() {
 geometry() {
     xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
+
+# Whether two "R G B" triples differ by at most TOL in every channel.
+close_to() {
+    local a=($1) b=($2) tol=$3 i d
+    for i in 0 1 2; do
+        d=$(( ${a[$i]} - ${b[$i]} ))
+        [ "${d#-}" -le "$tol" ] || return 1
+    done
+    return 0
+}
+
+# The sum of the channels of an "R G B" triple.
+brightness() {
+    local c=($1)
+    echo $(( ${c[0]} + ${c[1]} + ${c[2]} ))
+}

@@ -7,6 +7,7 @@
 #include <cmath>
 
 IDirect3DDevice9* g_pd3dDevice = NULL;
+CIntList* g_pIntListHead = NULL;
 
 namespace {
 

@@ -42,12 +42,17 @@ TEST(TextForm, CommentsKeywordCaseLaxSeparatorsAndNumbers) {
                              "  dword n; Float f; ARRAY sword s[2]; string name;\n"
                              "}\n"
                              "Pair P1 { 7, 3; -1 -2; \"x y\", }\n"  // commas for semicolons, an integer for a float
-                             "Pair P2 { 4294967295; -1.5e2; 1;2; \"\"; }\n";
+                             "Pair P2 { 4294967295; -1.5e2; 1;2; \"\"; }\n"
+                             "Pair P3 { +5; -.5; 0;0; \"C:\\tex\\a.bmp\"; }\n"
+                             "Pair P4 { 0; 2.; 0;0; \"#not a comment //\"; }\n";
     const Loaded l = load(text);
     ASSERT_EQ(S_OK, l.hr);
-    ASSERT_EQ(2u, topCount(l));
+    ASSERT_EQ(4u, topCount(l));
     Layout().dw(7).f(3.0f).w(0xFFFF).w(0xFFFE).str("x y").expectMatches(top(l, 0).get());
     Layout().dw(0xFFFFFFFFu).f(-150.0f).w(1).w(2).str("").expectMatches(top(l, 1).get());
+    // Strings are taken as written: backslashes stay.
+    Layout().dw(5).f(-0.5f).w(0).w(0).str("C:\\tex\\a.bmp").expectMatches(top(l, 2).get());
+    Layout().dw(0).f(2.0f).w(0).w(0).str("#not a comment //").expectMatches(top(l, 3).get());
 }
 
 TEST(TextForm, ReferencesByNameAndGuidWithOrWithoutBrackets) {
