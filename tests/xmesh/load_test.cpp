@@ -262,6 +262,19 @@ TEST_P(LoadTest, FramesPlaceTheirMeshesInnermostFirst) {
     for (int i = 0; i < 9; ++i) EXPECT_EQ(l.Adjacency()[i], 0xFFFFFFFFu);
 }
 
+TEST_P(LoadTest, MirroringFrameTurnsNormalsByTheInverseTranspose) {
+    const xtest::Matrix mirror = {-2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const float r = std::sqrt(0.5f);
+    const std::string file = std::string(xtest::kHeader) +
+                             Frame("M", xtest::matrixText(mirror), TriangleMesh("T", {r, r, 0}, {1, 1, 1, 1}, false));
+    Loaded l = LoadText(file, GetParam());
+    ASSERT_EQ(l.hr, D3D_OK);
+    const auto bytes = VertexBytes(l.mesh.get());
+    EXPECT_TRUE(Near(Vec3At(bytes, 24, 1, 0), {-2, 0, 0}));
+    const float a = 0.5f / std::sqrt(1.25f), b = 1.0f / std::sqrt(1.25f);
+    EXPECT_TRUE(Near(Vec3At(bytes, 24, 0, 12), {-a, b, 0}));
+}
+
 TEST_P(LoadTest, MeshesAtTheTopLevelAndInFramesAreMerged) {
     const xtest::Matrix up = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 3, 1};
     const std::string file = std::string(xtest::kHeader) +

@@ -204,6 +204,52 @@ TEST_F(MeshApiTest, CloneWithADeclarationThatNoFvfDescribes) {
     EXPECT_EQ(mesh->CloneMesh(0, stream1, Device(), coloured.out()), D3DERR_INVALIDCALL);
 }
 
+TEST_F(MeshApiTest, CloneConvertsBetweenElementTypes) {
+    Ref<ID3DXMesh> mesh;
+    ASSERT_EQ(D3DXCreateMeshFVF(1, 3, D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, Device(),
+                                mesh.out()),
+              D3D_OK);
+    struct Vertex {
+        float x, y, z;
+        DWORD colour;
+        float u, v;
+    };
+    const Vertex vertices[3] = {{0, 0, 0, 0x80FF4000, 0.5f, -0.25f}, {1, 0, 0, 0xFF0000FF, 2.0f, 1.0f},
+                                {0, 1, 0, 0x00000000, 0.0f, 0.0f}};
+    void* p = nullptr;
+    ASSERT_EQ(mesh->LockVertexBuffer(0, &p), D3D_OK);
+    std::memcpy(p, vertices, sizeof vertices);
+    mesh->UnlockVertexBuffer();
+    // Colour as four floats (r, g, b, a); coordinates as half floats and as normalised shorts.
+    const D3DVERTEXELEMENT9 decl[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                      {0, 12, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_COLOR, 0},
+                                      {0, 28, D3DDECLTYPE_FLOAT16_2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                      D3DDECL_END()};
+    Ref<ID3DXMesh> wide;
+    ASSERT_EQ(mesh->CloneMesh(D3DXMESH_SYSTEMMEM, decl, Device(), wide.out()), D3D_OK);
+    const auto w = VertexBytes(wide.get());
+    ASSERT_EQ(wide->GetNumBytesPerVertex(), 32u);
+    float colour[4];
+    std::memcpy(colour, &w[12], 16);
+    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_FLOAT_EQ(colour[1], 64 / 255.0f);
+    EXPECT_FLOAT_EQ(colour[2], 0.0f);
+    EXPECT_FLOAT_EQ(colour[3], 128 / 255.0f);
+    uint16_t half[2];
+    std::memcpy(half, &w[28], 4);
+    EXPECT_EQ(half[0], 0x3800);  // 0.5
+    EXPECT_EQ(half[1], 0xB400);  // -0.25
+    std::memcpy(half, &w[32 + 28], 4);
+    EXPECT_EQ(half[0], 0x4000);  // 2.0
+    // And back: the original values come out again.
+    Ref<ID3DXMesh> back;
+    ASSERT_EQ(wide->CloneMeshFVF(D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, Device(), back.out()),
+              D3D_OK);
+    const auto b = VertexBytes(back.get());
+    ASSERT_EQ(b.size(), sizeof vertices);
+    EXPECT_EQ(std::memcmp(b.data(), vertices, sizeof vertices), 0);
+}
+
 TEST_F(MeshApiTest, SharedVertexBufferIsOneBuffer) {
     Ref<ID3DXMesh> mesh = MakeMesh(D3DFVF_XYZ, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     {

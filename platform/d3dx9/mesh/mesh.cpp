@@ -282,8 +282,6 @@ HRESULT Mesh::CloneWith(DWORD options, const VertexFormat& format, IDirect3DDevi
     MeshContents contents;
     HRESULT hr = Read(&contents);
     if (FAILED(hr)) return hr;
-    if (!(options & D3DXMESH_32BIT) && numVertices_ > kMax16BitVertices) return D3DERR_INVALIDCALL;
-
     Mesh* clone = nullptr;
     hr = Create(device, numFaces_, numVertices_, options, format, &clone, share ? vb_.Get() : nullptr,
                 share ? vbShare_ : nullptr);
