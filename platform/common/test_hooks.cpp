@@ -3,6 +3,7 @@
 #include "common/test_hooks_internal.h"
 
 #include <atomic>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -74,6 +75,12 @@ D3DFailure GetD3DFailure() {
     std::lock_guard<std::mutex> lock(State().mutex);
     return State().d3dFailure;
 }
+
+namespace {
+std::atomic<long long> g_fakeClock{-1};
+}  // namespace
+
+void SetFakeClock(long long milliseconds) { g_fakeClock = milliseconds; }
 
 void StartCapturingDebugOutput() {
     std::lock_guard<std::mutex> lock(State().mutex);
@@ -149,6 +156,13 @@ bool NextScriptedAnswer(int* answer) {
 void RecordMessageBox(const MessageBoxRecord& record) {
     std::lock_guard<std::mutex> lock(State().mutex);
     State().boxes.push_back(record);
+}
+
+bool FakeClock(long long* milliseconds) {
+    long long now = g_fakeClock;
+    if (now < 0) return false;
+    *milliseconds = now;
+    return true;
 }
 
 void RecordDebugOutput(const char* text) {

@@ -9,7 +9,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <memory>
 #include <string>
 
 #undef fopen
@@ -85,14 +84,10 @@ namespace {
 // The Microsoft runtime's linear congruential generator; its seed starts at 1.
 uint32_t g_seed = 1;
 
-// A text-mode stream over a real file: "\n" is stored as CR LF, and CR LF reads back as "\n".
-struct TextStream {
-    FILE* file = nullptr;
-    bool pendingCR = false;  // a CR was read whose next byte is not known yet
-};
-
+// A text-mode stream over a real file, whose FILE is the cookie: "\n" is stored as CR LF, and
+// CR LF reads back as "\n".
 ssize_t TextWrite(void* cookie, const char* buf, size_t size) {
-    auto* stream = static_cast<TextStream*>(cookie);
+    FILE* file = static_cast<FILE*>(cookie);
     std::string out;
     out.reserve(size + size / 8);
     for (size_t i = 0; i < size; ++i) {
@@ -100,49 +95,39 @@ ssize_t TextWrite(void* cookie, const char* buf, size_t size) {
         out += buf[i];
     }
     // The outer stream buffers; what it hands over goes straight on to the file.
-    if (std::fwrite(out.data(), 1, out.size(), stream->file) != out.size()) return -1;
-    if (std::fflush(stream->file) != 0) return -1;
+    if (std::fwrite(out.data(), 1, out.size(), file) != out.size()) return -1;
+    if (std::fflush(file) != 0) return -1;
     return ssize_t(size);
 }
 
 ssize_t TextRead(void* cookie, char* buf, size_t size) {
-    auto* stream = static_cast<TextStream*>(cookie);
+    FILE* file = static_cast<FILE*>(cookie);
     size_t n = 0;
     while (n < size) {
-        int c;
-        if (stream->pendingCR) {
-            stream->pendingCR = false;
-            c = '\r';
-        } else {
-            c = std::fgetc(stream->file);
-            if (c == EOF) break;
-        }
+        int c = std::fgetc(file);
+        if (c == EOF) break;
         if (c == '\r') {
-            int next = std::fgetc(stream->file);
+            int next = std::fgetc(file);
             if (next == '\n') {
                 buf[n++] = '\n';
                 continue;
             }
-            if (next != EOF) std::ungetc(next, stream->file);
+            if (next != EOF) std::ungetc(next, file);
         }
         buf[n++] = char(c);
     }
-    if (n == 0 && std::ferror(stream->file)) return -1;
+    if (n == 0 && std::ferror(file)) return -1;
     return ssize_t(n);
 }
 
 int TextSeek(void* cookie, off64_t* offset, int whence) {
-    auto* stream = static_cast<TextStream*>(cookie);
-    stream->pendingCR = false;
-    if (std::fseek(stream->file, long(*offset), whence) != 0) return -1;
-    *offset = std::ftell(stream->file);
+    FILE* file = static_cast<FILE*>(cookie);
+    if (std::fseek(file, long(*offset), whence) != 0) return -1;
+    *offset = std::ftell(file);
     return 0;
 }
 
-int TextClose(void* cookie) {
-    std::unique_ptr<TextStream> stream(static_cast<TextStream*>(cookie));
-    return std::fclose(stream->file) == 0 ? 0 : -1;
-}
+int TextClose(void* cookie) { return std::fclose(static_cast<FILE*>(cookie)) == 0 ? 0 : -1; }
 
 }  // namespace
 
@@ -170,17 +155,11 @@ FILE* fopen(const char* path, const char* mode) {
     FILE* file = ::fopen(native.c_str(), binaryMode.c_str());
     if (!file || !text) return file;
 
-    auto stream = std::make_unique<TextStream>();
-    stream->file = file;
     cookie_io_functions_t io = {TextRead, TextWrite, TextSeek, TextClose};
     std::string cookieMode = binaryMode;
     cookieMode.erase(std::remove(cookieMode.begin(), cookieMode.end(), 'b'), cookieMode.end());
-    FILE* wrapped = ::fopencookie(stream.get(), cookieMode.c_str(), io);
-    if (!wrapped) {
-        std::fclose(file);
-        return nullptr;
-    }
-    stream.release();
+    FILE* wrapped = ::fopencookie(file, cookieMode.c_str(), io);
+    if (!wrapped) std::fclose(file);
     return wrapped;
 }
 

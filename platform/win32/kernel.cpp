@@ -14,12 +14,16 @@ thread_local DWORD t_lastError = 0;
 int g_comInitCount = 0;
 
 uint64_t BootTimeNs() {
+    long long fake = 0;
+    if (platform::hooks::internal::FakeClock(&fake)) return uint64_t(fake) * 1000000ull;
     timespec ts;
     clock_gettime(CLOCK_BOOTTIME, &ts);
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
 
 uint64_t MonotonicNs() {
+    long long fake = 0;
+    if (platform::hooks::internal::FakeClock(&fake)) return uint64_t(fake) * 1000000ull;
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);

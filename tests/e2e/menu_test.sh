@@ -7,12 +7,17 @@ make_game_copy "$EXE"
 IMG="$WORK/Immagini"
 TITLE="MORVANE_GAME_TESTS - by DRESK"
 
-# The mean colour of a window rectangle must match the image rectangle it shows.
+# Waits (up to SECONDS) until the mean colour of a window rectangle matches the image rectangle
+# it shows.
 expect_shows() {
-    local what=$1 win=$2 wrect=$3 file=$4 frect=$5 got want
-    got=$("$PROBE" mean "$win" $wrect) || fail "cannot read the window for $what"
+    local what=$1 win=$2 wrect=$3 file=$4 frect=$5 seconds=${6:-5} got want tries
     want=$("$PROBE" filemean "$file" $frect) || fail "cannot read $file"
-    close_to "$got" "$want" 12 || fail "$what: window shows $got where $file has $want"
+    for tries in $(seq 1 $((seconds * 10))); do
+        got=$("$PROBE" mean "$win" $wrect) || fail "cannot read the window for $what"
+        close_to "$got" "$want" 12 && return 0
+        sleep 0.1
+    done
+    fail "$what: window shows $got where $file has $want"
 }
 
 start_in_window() {
@@ -28,21 +33,18 @@ start_in_window() {
 
 echo "-- the logo, then the menu"
 start_in_window
-sleep 0.5
+press s  # the keyboard is set up two seconds into the logo: nothing is saved
 # The logo (2048 x 1024) is drawn at half its width and three quarters of its height.
-expect_shows "logo" "$WIN" "100 100 300 300" "$IMG/DRESK_LOGO.jpg" "200 133 600 400"
-press s  # the keyboard is not set up yet: nothing is saved
-sleep 2.5
+expect_shows "logo" "$WIN" "100 100 300 300" "$IMG/DRESK_LOGO.jpg" "200 133 600 400" 10
+# Start button: (512, 384) scaled by (0.5, 0.7), a 1024 x 128 image drawn 512 x 89.6.
+expect_shows "start button" "$WIN" "460 280 700 350" "$IMG/Button/startGame.png" "408 16 888 116" 15
 [ -e "$BIN/screenshot00.bmp" ] && fail "S during the logo saved a screenshot"
 black=$("$PROBE" mean "$WIN" 100 100 200 200)
 close_to "$black" "0 0 0" 3 || fail "the menu's background is $black, not black"
-# Start button: (512, 384) scaled by (0.5, 0.7), a 1024 x 128 image drawn 512 x 89.6.
-expect_shows "start button" "$WIN" "460 280 700 350" "$IMG/Button/startGame.png" "408 16 888 116"
 expect_shows "exit button" "$WIN" "460 385 700 455" "$IMG/Button/exitGame.png" "408 13 888 113"
 
 echo "-- hovering the start button highlights it"
 xdotool mousemove_relative -- 400 300
-sleep 0.5
 expect_shows "hovered start button" "$WIN" "460 280 700 350" "$IMG/Button/startGameOn.png" "408 16 888 116"
 # The game's cursor stands where the motion took it.
 cursor=$("$PROBE" mean "$WIN" 401 301 405 305)
@@ -52,10 +54,9 @@ echo "-- the start button leads to the loading screen"
 xdotool mousedown 1
 sleep 0.3
 xdotool mouseup 1
-sleep 1
-expect_shows "loading screen" "$WIN" "100 100 300 300" "$IMG/Loading.jpg" "200 133 600 400"
+expect_shows "loading screen" "$WIN" "100 100 300 300" "$IMG/Loading.jpg" "200 133 600 400" 10
 press s
-sleep 0.5
+for _ in $(seq 1 50); do [ -f "$BIN/screenshot00.bmp" ] && break; sleep 0.1; done
 [ -f "$BIN/screenshot00.bmp" ] || fail "S in the loading screen saved nothing"
 [ "$(head -c 2 "$BIN/screenshot00.bmp")" = "BM" ] || fail "the screenshot is not a BMP"
 press Escape
@@ -65,9 +66,8 @@ wait_exit || fail "Escape did not end the game"
 echo "-- the exit button ends the process at once"
 rm -f "$BIN/D3D.log"
 start_in_window
-sleep 2.8
+expect_shows "menu" "$WIN" "460 280 700 350" "$IMG/Button/startGame.png" "408 16 888 116" 15
 xdotool mousemove_relative -- 400 420
-sleep 0.3
 expect_shows "hovered exit button" "$WIN" "460 385 700 455" "$IMG/Button/exitGameOn.png" "408 13 888 113"
 xdotool mousedown 1
 wait_exit || fail "the exit button did not end the game"

@@ -37,6 +37,10 @@ void StartCapturingDebugOutput();
 std::vector<std::string> TakeDebugOutput();
 void StopCapturingDebugOutput();
 
+// A stopped clock for the timers (GetTickCount, timeGetTime and the performance counter), in
+// milliseconds; a negative value lets the real clock run again.
+void SetFakeClock(long long milliseconds);
+
 // Input as the devices see it, sent through the same event queue as real input.
 void InjectMouseMotion(int dx, int dy);
 void InjectMouseButton(int button, bool down);  // 0 left, 1 right, 2 middle
