@@ -3,8 +3,10 @@
 
 #include "platform/test_hooks.h"
 #include "temp_dir.h"
+#include "test_window.h"
 
 #include <cmath>
+#include <memory>
 
 #include <d3dx9.h>
 
@@ -12,29 +14,20 @@ namespace {
 
 using platform::hooks::D3DFailure;
 
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-
 class InitD3DTest : public testsupport::InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.lpszClassName = "InitD3DTest";
-        RegisterClassExA(&wc);
-        hwnd_ = CreateWindowExA(0, "InitD3DTest", "init", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 0, 0,
-                                1024, 768, nullptr, nullptr, nullptr, nullptr);
+        window_ = std::make_unique<testsupport::TestWindow>("InitD3DTest");
+        hwnd_ = window_->Handle();
         ASSERT_NE(hwnd_, nullptr);
-        ShowWindow(hwnd_, SW_SHOWNORMAL);
         g_bHALDevice = g_bREFDevice = 0;
         platform::hooks::TakeMessageBoxRecords();
     }
     void TearDown() override {
         if (device_) device_->Release();
         if (d3d_) d3d_->Release();
-        DestroyWindow(hwnd_);
-        UnregisterClassA("InitD3DTest", nullptr);
+        window_.reset();
         platform::hooks::SetD3DFailure(D3DFailure::None);
         platform::hooks::ScriptMessageBoxAnswers({});
         InTempDir::TearDown();
@@ -43,6 +36,7 @@ protected:
         platform::hooks::ScriptMessageBoxAnswers({answer});
         return InitD3D(&d3d_, &device_, hwnd_, 0, 0);
     }
+    std::unique_ptr<testsupport::TestWindow> window_;
     HWND hwnd_ = nullptr;
     IDirect3D9* d3d_ = nullptr;
     IDirect3DDevice9* device_ = nullptr;

@@ -5,8 +5,10 @@
 #include "common/image.h"
 #include "platform/test_hooks.h"
 #include "temp_dir.h"
+#include "test_window.h"
 
 #include <cstdio>
+#include <memory>
 
 extern IDirect3DDevice9* g_pd3dDevice;
 HWND g_hWnd = NULL;
@@ -61,20 +63,12 @@ TEST_F(FrameRate, PerformanceCounterLatchesOnTheFirstFrame) {
     EXPECT_EQ(g_FramesPerSecond, 30);
 }
 
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-
 class DisplayTest : public testsupport::InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.lpszClassName = "DisplayTest";
-        RegisterClassExA(&wc);
-        g_hWnd = CreateWindowExA(0, "DisplayTest", "display", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                 0, 0, 1024, 768, nullptr, nullptr, nullptr, nullptr);
-        ShowWindow(g_hWnd, SW_SHOWNORMAL);
+        window_ = std::make_unique<testsupport::TestWindow>("DisplayTest");
+        g_hWnd = window_->Handle();
         platform::hooks::ScriptMessageBoxAnswers({IDNO});
         ASSERT_EQ(InitD3D(&d3d_, &g_pd3dDevice, g_hWnd, 0, 0), S_OK);
     }
@@ -84,10 +78,10 @@ protected:
         g_pd3dDevice->Release();
         g_pd3dDevice = NULL;
         d3d_->Release();
-        DestroyWindow(g_hWnd);
-        UnregisterClassA("DisplayTest", nullptr);
+        window_.reset();
         InTempDir::TearDown();
     }
+    std::unique_ptr<testsupport::TestWindow> window_;
     IDirect3D9* d3d_ = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "d3dx9/mesh/vertex_format.h"
 
+#include "d3d9/vertex_input.h"
+
 #include <d3dx9mesh.h>
 
 #include <algorithm>
@@ -215,29 +217,6 @@ void Write(BYTE type, const float v[4], uint8_t* p) {
 
 }  // namespace
 
-UINT DeclTypeBytes(BYTE type) {
-    switch (type) {
-    case D3DDECLTYPE_FLOAT1: return 4;
-    case D3DDECLTYPE_FLOAT2: return 8;
-    case D3DDECLTYPE_FLOAT3: return 12;
-    case D3DDECLTYPE_FLOAT4: return 16;
-    case D3DDECLTYPE_D3DCOLOR:
-    case D3DDECLTYPE_UBYTE4:
-    case D3DDECLTYPE_SHORT2:
-    case D3DDECLTYPE_UBYTE4N:
-    case D3DDECLTYPE_SHORT2N:
-    case D3DDECLTYPE_USHORT2N:
-    case D3DDECLTYPE_UDEC3:
-    case D3DDECLTYPE_DEC3N:
-    case D3DDECLTYPE_FLOAT16_2: return 4;
-    case D3DDECLTYPE_SHORT4:
-    case D3DDECLTYPE_SHORT4N:
-    case D3DDECLTYPE_USHORT4N:
-    case D3DDECLTYPE_FLOAT16_4: return 8;
-    default: return 0;
-    }
-}
-
 bool VertexFormat::FromFvf(DWORD code) {
     elements.clear();
     fvf = 0;
@@ -330,7 +309,7 @@ bool VertexFormat::FromDeclaration(const D3DVERTEXELEMENT9* declaration) {
         if (i >= MAXD3DDECLLENGTH) return false;  // no end marker in reach
         const D3DVERTEXELEMENT9& e = declaration[i];
         if (e.Stream == 0xFF) break;
-        const UINT size = DeclTypeBytes(e.Type);
+        const UINT size = d3d9::DeclTypeSize(e.Type);
         if (e.Stream != 0 || size == 0 || e.Method > kLastDeclMethod ||
             e.Usage > D3DDECLUSAGE_SAMPLE || e.Offset % 4 != 0 || e.Offset + size > 0xFFFF)
             return false;
@@ -426,7 +405,7 @@ void VertexConverter::Convert(const uint8_t* srcVertex, uint8_t* dstVertex) cons
     for (const Step& step : steps_) {
         uint8_t* out = dstVertex + step.dst->Offset;
         if (step.same) {
-            std::memcpy(out, srcVertex + step.src->Offset, DeclTypeBytes(step.dst->Type));
+            std::memcpy(out, srcVertex + step.src->Offset, d3d9::DeclTypeSize(step.dst->Type));
             continue;
         }
         if (!step.src) continue;  // a new element starts at zero

@@ -29,8 +29,6 @@ struct VertexFormat {
     bool SameLayout(const VertexFormat& other) const;
 };
 
-// Bytes of one element of a declaration type; 0 for an unknown type.
-UINT DeclTypeBytes(BYTE type);
 // The flexible vertex format with exactly these elements, or 0.
 DWORD FvfOfDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
 
