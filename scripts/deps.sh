@@ -2,7 +2,7 @@
 # Installs the Debian packages the game, its tests and its tools need.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config python3
+  build-essential cmake pkg-config
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libx11-dev
   libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev libfontconfig-dev
   fonts-dejavu-core fonts-liberation2 librsvg2-bin
