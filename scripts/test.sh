@@ -8,9 +8,7 @@ scripts/deps.sh
 jobs=$(nproc)
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-# The slow unwinder follows allocations through code the GL driver generated at run time, so that
-# the driver's own leaks match their suppressions.
-export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0"
+export ASAN_OPTIONS="detect_leaks=1"
 
 run_suite() {
   local dir=$1; shift
