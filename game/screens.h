@@ -26,6 +26,6 @@ int MenuFrame();
 HRESULT RenderMenu();
 void ReleaseMenu();
 
-HRESULT LoadBoard(HWND hWnd);
-void GameFrame();
+int LoadBoard(HWND hWnd);
+int GameFrame();
 void ReleaseBoard();

@@ -1,0 +1,196 @@
+#include "board.h"
+
+#include "d3dinit.h"
+#include "display.h"
+#include "input.h"
+#include "log.h"
+#include "screens.h"
+#include "winmain.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+HRESULT g_hrCooperative = D3D_OK;
+D3DPRESENT_PARAMETERS g_ResetParams;
+
+bool ReadSettings(const char* file, BoardSettings* pSettings) {
+    FILE* f = fopen(file, "r");
+    if (f == NULL) return false;
+    char word[1004];
+    char value[32];
+    for (;;) {
+        if (fscanf(f, "%1003s", word) != 1 || feof(f)) break;
+        if (strcmp(word, "WinWidth") == 0) {
+            if (fscanf(f, "%31s", value) != 1) break;
+            if (!strcmp(value, "640") || !strcmp(value, "800") || !strcmp(value, "1024") || !strcmp(value, "1280"))
+                pSettings->width = atoi(value);
+        } else if (strcmp(word, "WinHeight") == 0) {
+            if (fscanf(f, "%31s", value) != 1) break;
+            if (!strcmp(value, "480") || !strcmp(value, "600") || !strcmp(value, "768") || !strcmp(value, "1024"))
+                pSettings->height = atoi(value);
+        } else if (strcmp(word, "Windowed") == 0) {
+            if (fscanf(f, "%31s", value) != 1) break;
+            pSettings->windowed = strcmp(value, "TRUE") == 0 ? TRUE : FALSE;
+        }
+    }
+    fclose(f);
+    return true;
+}
+
+// Rebuilds the device from the settings file and loads the board again.
+static void RebuildDevice() {
+    BoardSettings settings;
+    settings.width = g_WinWidth;
+    settings.height = g_WinHeight;
+    // Without a "Windowed" key the device keeps its mode.
+    settings.windowed = g_d3dpp.Windowed;
+    ReadSettings("options.txt", &settings);
+    g_WinWidth = settings.width;
+    g_WinHeight = settings.height;
+
+    ReleaseBoard();
+
+    D3DPRESENT_PARAMETERS pp;
+    memset(&pp, 0, sizeof(pp));
+    pp.BackBufferWidth = (UINT)g_WinWidth;
+    pp.BackBufferHeight = (UINT)g_WinHeight;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    pp.Windowed = settings.windowed ? TRUE : FALSE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    pp.FullScreen_RefreshRateInHz = 0;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (SUCCEEDED(g_pd3dDevice->Reset(&pp))) g_d3dpp = pp;
+
+    LoadBoard(g_hWnd);
+    // The board release took the text font and DirectInput with it; the game goes on with both.
+    CreateTextFont("Typewriter");
+    if (g_pDI == NULL) InitDirectInput();
+}
+
+// The device check at the start of a frame.
+static void CheckDevice() {
+    g_hrCooperative = g_pd3dDevice->TestCooperativeLevel();
+    if (g_hrCooperative == D3DERR_DEVICELOST) {
+        Sleep(500);
+    } else if (g_hrCooperative == D3DERR_DEVICENOTRESET) {
+        // First try the parameters the device was created with.
+        g_ResetParams = g_d3dpp;
+        if (FAILED(g_pd3dDevice->Reset(&g_ResetParams))) RebuildDevice();
+    }
+}
+
+void ApplyCardRules() {
+    for (int i = 0; i < NUM_CARDS; i++) {
+        CCard& card = g_Cards[i];
+        if (card.Image.bMouseOver) {
+            g_bShowDescription = 1;
+            g_HoveredCard = card.Image.GetId();
+        }
+        if (card.Image.bMouseOver && card.Image.bPressed && card.pCharacterMesh != NULL && g_CardState[i] < 1) {
+            card.Image.bPressed = 0;
+            g_CardState[i] = 1;
+            g_bPlacing = 1;
+        }
+        if (g_CardState[i] > 1 && g_HandSlotOfCard[i] >= 0 && g_HandSlotOfCard[i] < HAND_SLOTS) {
+            const int slot = g_HandSlotOfCard[i];
+            g_HandCount -= 1;
+            g_HandSlotFree[slot] = 1;
+            snprintf(g_TextBuffer, sizeof(g_TextBuffer), "Libero la posizione: %d\t", slot);
+            WriteToLog(g_TextBuffer);
+            g_HandSlotOfCard[i] = NO_HAND_SLOT;
+        }
+        if (card.Character.bSelectedForMove && !g_bMoving && g_TargetSquare >= 0 &&
+            g_TargetSquare < NUM_SQUARES) {
+            if (card.nSquare >= 0 && card.nSquare < NUM_SQUARES) g_SquareOccupied[card.nSquare] = 0;
+            g_Squares[g_TargetSquare].GetPosition(&g_PosX, &g_PosY, &g_PosZ);
+            card.Character.GetPosition(&g_CharPosX, &g_CharPosY, &g_CharPosZ);
+            card.Character.SetPosition(g_PosX, g_CharPosY, g_PosZ);
+            card.nSquare = g_TargetSquare;
+            // The target is used up: a later placement waits for a click of its own.
+            g_TargetSquare = -1;
+            card.Character.bSelectedForMove = 0;
+        }
+    }
+}
+
+void ApplyExitWindowRules() {
+    if (g_ExitButton.bMouseOver && g_ExitButton.bPressed) {
+        g_ExitButton.bPressed = 0;
+        g_bExitWindowShown = 1;
+    }
+    if (g_ExitWindow.pChildren == NULL) return;
+    CGuiElement& yes = g_ExitWindow.pChildren[0];
+    CGuiElement& no = g_ExitWindow.pChildren[1];
+    if (yes.bMouseOver && yes.bPressed) {
+        yes.bPressed = 0;
+        exit(0);
+    }
+    if (no.bMouseOver && no.bPressed) {
+        no.bPressed = 0;
+        g_bExitWindowShown = 0;
+    }
+}
+
+void ApplyDeckRule() {
+    g_DeckClickDelta = timeGetTime() - g_LastDeckClick;
+    if (!(g_Deck.bMouseOver && g_Deck.bPressed && g_DeckClickDelta > 100)) return;
+    g_Deck.bPressed = 0;
+    g_LastDeckClick = timeGetTime();
+    if (g_HandCount >= HAND_SLOTS || g_DeckCount <= 0) return;
+
+    int nUndrawn = 0;
+    for (int k = 0; k < NUM_CARDS; k++)
+        if (g_CardDrawn[k] == 0) nUndrawn++;
+    if (nUndrawn == 0) return;
+
+    g_DeckCount -= 1;
+    do {
+        float fRand = 5.0f * ((float)rand() / 32767.0f);
+        g_DrawnCard = (int)((unsigned int)((double)timeGetTime() + (double)fRand) % NUM_CARDS);
+    } while (g_CardDrawn[g_DrawnCard] != 0);
+
+    snprintf(g_TextBuffer, sizeof(g_TextBuffer), "carta pescata: %d\t", g_DrawnCard);
+    WriteToLog(g_TextBuffer);
+    g_CardDrawn[g_DrawnCard] = 1;
+    snprintf(g_TextBuffer, sizeof(g_TextBuffer), "messa in posizione - %d\n", g_HandCount);
+    WriteToLog(g_TextBuffer);
+
+    int slot = 0;
+    while (slot < HAND_SLOTS && !g_HandSlotFree[slot]) slot++;
+    if (slot == HAND_SLOTS) return;
+    g_Cards[g_DrawnCard].Image.SetPosition(g_HandSlotX[slot], g_GuiBar.GetY() + 0.5f);
+    g_HandSlotFree[slot] = 0;
+    g_HandSlotOfCard[g_DrawnCard] = slot;
+    g_HandCount += 1;
+}
+
+int GameFrame() {
+    CheckDevice();
+
+    g_Mouse.Update();
+    g_Mouse.UpdatePosition();
+    g_Mouse.GetPosition(&g_MouseX, &g_MouseY);
+
+    const float w = g_Squares[0].fWidth;
+    const float d = g_Squares[0].fDepth;
+    g_LightX = (float)(80.0 - w * sqrt(64.0) / 2);
+    g_LightY = 100.0f;
+    g_LightZ = (float)(350.0 - d * sqrt(64.0) / 2);
+
+    g_FrameTime = timeGetTime();
+    RenderGame();
+    g_FrameEndTime = timeGetTime();
+    g_FrameMs = g_FrameEndTime - g_FrameTime;
+
+    ApplyCardRules();
+    ApplyExitWindowRules();
+    ApplyDeckRule();
+    return 0;
+}
