@@ -69,9 +69,8 @@ static void RebuildDevice() {
     if (SUCCEEDED(g_pd3dDevice->Reset(&pp))) g_d3dpp = pp;
 
     LoadBoard(g_hWnd);
-    // The board release took the text font and DirectInput with it; the game goes on with both.
+    // The board release took the text font with it; the input devices live on in g_Mouse and g_Keyboard.
     CreateTextFont("Typewriter");
-    if (g_pDI == NULL) InitDirectInput();
 }
 
 // The device check at the start of a frame.

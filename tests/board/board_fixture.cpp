@@ -1,0 +1,105 @@
+#include "board_fixture.h"
+
+#include "d3dinit.h"
+#include "display.h"
+#include "input.h"
+#include "log.h"
+#include "platform/test_hooks.h"
+#include "winmain.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace boardtest {
+
+void BoardTest::SetUp() {
+    static int counter = 0;
+    run_ = std::filesystem::path(BOARD_TEST_SCRATCH) /
+           ("run_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::filesystem::create_directories(run_ / "bin");
+    const std::filesystem::path game(MORVANE_GAME_DIR);
+    std::filesystem::create_directory_symlink(game / "Data", run_ / "Data");
+    std::filesystem::create_directory_symlink(game / "Immagini", run_ / "Immagini");
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(run_ / "bin");
+
+    window_ = std::make_unique<testsupport::TestWindow>("BoardTest");
+    g_hWnd = window_->Handle();
+    g_hInstance = GetModuleHandleA(nullptr);
+    platform::hooks::InjectFocus(g_hWnd, true);
+    platform::hooks::ScriptMessageBoxAnswers({IDNO});
+    ASSERT_EQ(InitD3D(&g_pD3D, &g_pd3dDevice, g_hWnd, 0, 0), S_OK);
+    ASSERT_EQ(InitDirectInput(), S_OK);
+    ASSERT_TRUE(OpenLogFile());
+    CreateTextFont("Typewriter");
+}
+
+void BoardTest::Load() {
+    ASSERT_EQ(LoadBoard(g_hWnd), 1);
+    loaded_ = true;
+}
+
+void BoardTest::TearDown() {
+    platform::hooks::SetFakeClock(-1);
+    ReleaseBoard();
+    if (g_pd3dDevice) {
+        g_pd3dDevice->Release();
+        g_pd3dDevice = nullptr;
+    }
+    if (g_pD3D) {
+        g_pD3D->Release();
+        g_pD3D = nullptr;
+    }
+    CloseLogFile();
+    window_.reset();
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(run_);
+}
+
+void BoardTest::Pump() {
+    MSG msg;
+    for (int i = 0; i < 200 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+POINT BoardTest::SquareOnScreen(int i) {
+    D3DXMATRIX view, proj;
+    g_pd3dDevice->GetTransform(D3DTS_VIEW, &view);
+    g_pd3dDevice->GetTransform(D3DTS_PROJECTION, &proj);
+    D3DVIEWPORT9 vp;
+    g_pd3dDevice->GetViewport(&vp);
+    CFrame& sq = g_Squares[i];
+    sq.UpdateWorldMatrix();
+    // The middle of the square's box, in the square's own space.
+    D3DXVECTOR3 centre = (sq.vBoxMin + sq.vBoxMax) * 0.5f;
+    centre.y = sq.vBoxMax.y;
+    D3DXVECTOR3 out;
+    D3DXVec3Project(&out, &centre, &vp, &proj, &view, &sq.matWorld);
+    POINT pt = {(LONG)out.x, (LONG)out.y};
+    return pt;
+}
+
+std::string BoardTest::ReadLog() {
+    if (g_pLogFile) fflush(g_pLogFile);
+    std::ifstream in("D3D.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+D3DCOLOR BoardTest::BackBufferPixel(int x, int y) {
+    IDirect3DSurface9* bb = nullptr;
+    if (FAILED(g_pd3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb))) return 0;
+    D3DLOCKED_RECT lr;
+    D3DCOLOR c = 0;
+    if (SUCCEEDED(bb->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+        c = *(const D3DCOLOR*)((const BYTE*)lr.pBits + y * lr.Pitch + x * 4);
+        bb->UnlockRect();
+    }
+    bb->Release();
+    return c;
+}
+
+}  // namespace boardtest

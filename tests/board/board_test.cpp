@@ -1,0 +1,263 @@
+// The loaded board, its drawing, picking, the camera's height and the recovery of a lost device.
+#include "board_fixture.h"
+
+#include "display.h"
+#include "input.h"
+#include "platform/test_hooks.h"
+#include "winmain.h"
+
+#include <cstdio>
+
+namespace boardtest {
+namespace {
+
+using platform::hooks::SetFakeClock;
+
+TEST_F(BoardTest, BeforeLoadingNoSlotIsFreeAndNoCardIsInPlay) {
+    for (int j = 0; j < HAND_SLOTS; j++) EXPECT_EQ(g_HandSlotFree[j], 0);
+    for (int i = 0; i < NUM_CARDS; i++) EXPECT_EQ(g_CardState[i], 0);
+    EXPECT_EQ(g_DeckCount, 5);
+    // Releasing a board that was never loaded is harmless.
+    ReleaseBoard();
+    EXPECT_EQ(g_pFont, nullptr);
+}
+
+TEST_F(BoardTest, TheLayoutAt1024x768) {
+    Load();
+    EXPECT_FLOAT_EQ(g_ExitButton.fX, 890.0f);
+    EXPECT_FLOAT_EQ(g_ExitButton.fY, 7.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.fX, 256.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.fY, 192.0f);
+    ASSERT_NE(g_ExitWindow.pChildren, nullptr);
+    EXPECT_FLOAT_EQ(g_ExitWindow.pChildren[0].fX, 450.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.pChildren[0].fY, 344.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.pChildren[1].fY, 464.0f);
+    EXPECT_FLOAT_EQ(g_GuiBar.fY, 975.0f);
+    EXPECT_NEAR(g_DescriptionBox.fY, 725.76f, 1e-3f);
+    EXPECT_FLOAT_EQ(g_Deck.fX, 890.0f);
+    EXPECT_FLOAT_EQ(g_Deck.fY, 844.0f);
+    const float slots[HAND_SLOTS] = {104.448f, 200.704f, 297.984f, 396.288f, 492.544f};
+    for (int j = 0; j < HAND_SLOTS; j++) EXPECT_NEAR(g_HandSlotX[j], slots[j], 1e-3f) << j;
+}
+
+TEST_F(BoardTest, TheSquaresFormAGridFromTheOrigin) {
+    Load();
+    const float w = g_Squares[0].fWidth, d = g_Squares[0].fDepth;
+    ASSERT_GT(w, 0.0f);
+    ASSERT_GT(d, 0.0f);
+    for (int i = 0; i < NUM_SQUARES; i++) {
+        float x, y, z;
+        g_Squares[i].GetPosition(&x, &y, &z);
+        EXPECT_NEAR(x, -(i % 8) * w, 1e-3f) << i;
+        EXPECT_NEAR(z, -(i / 8) * d, 1e-3f) << i;
+        EXPECT_EQ(g_Squares[i].pMeshList, g_pSquareMeshes[i]);
+        ASSERT_NE(g_pSquareMeshes[i], nullptr);
+        EXPECT_EQ(g_pSquareMeshes[i]->pFrameNext, nullptr) << "one container per square";
+    }
+    float x, y, z;
+    g_Background.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(x, -4 * w, 1e-3f);
+    EXPECT_FLOAT_EQ(y, -1.0f);
+    EXPECT_NEAR(z, -4 * d, 1e-3f);
+    g_Camera.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(x, -4 * w + 50, 1e-3f);
+    EXPECT_FLOAT_EQ(y, 600.0f);
+    EXPECT_NEAR(z, -d + 300, 1e-3f);
+}
+
+TEST_F(BoardTest, AReleaseAndReloadLeavesOneContainerPerNode) {
+    Load();
+    ReleaseBoard();
+    for (int i = 0; i < NUM_SQUARES; i++) EXPECT_EQ(g_Squares[i].pMeshList, nullptr);
+    EXPECT_EQ(g_Background.pMeshList, nullptr);
+    EXPECT_EQ(g_Cards[0].Character.pMeshList, nullptr);
+    EXPECT_EQ(g_ExitWindow.pChildren, nullptr);
+    ASSERT_EQ(InitDirectInput(), S_OK);
+    Load();
+    for (int i = 0; i < NUM_SQUARES; i++) {
+        ASSERT_EQ(g_Squares[i].pMeshList, g_pSquareMeshes[i]);
+        EXPECT_EQ(g_pSquareMeshes[i]->pFrameNext, nullptr);
+    }
+    EXPECT_EQ(g_Background.pMeshList, g_pBackgroundMesh);
+    EXPECT_EQ(g_pBackgroundMesh->pFrameNext, nullptr);
+    EXPECT_EQ(g_Cards[0].Character.pMeshList, g_Cards[0].pCharacterMesh);
+    EXPECT_EQ(g_Cards[0].pCharacterMesh->pFrameNext, nullptr);
+    // The window stands where it did at the first load.
+    EXPECT_FLOAT_EQ(g_ExitWindow.fX, 256.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.fY, 192.0f);
+}
+
+// A frame of the game screen, with the cursor at screen point pt.
+static void FrameWithCursorAt(POINT pt) {
+    g_MouseX = pt.x;
+    g_MouseY = pt.y;
+    RenderGame();
+}
+
+static POINT ToScreen(POINT client) {
+    ClientToScreen(g_hWnd, &client);
+    return client;
+}
+
+TEST_F(BoardTest, PickingFindsTheSquareUnderTheCursor) {
+    Load();
+    FrameWithCursorAt(POINT{0, 0});  // sets the view and the squares' world matrices
+    for (int i : {0, 9, 27, 63}) {
+        const POINT pt = ToScreen(SquareOnScreen(i));
+        g_MouseX = pt.x;
+        g_MouseY = pt.y;
+        EXPECT_TRUE(PickMesh(g_pSquareMeshes[i], &g_Squares[i].matWorld)) << i;
+        // A square far from i on the board is not hit.
+        const int far = (i + 36) % 64;
+        EXPECT_FALSE(PickMesh(g_pSquareMeshes[far], &g_Squares[far].matWorld)) << i << " " << far;
+    }
+    EXPECT_FALSE(PickMesh(nullptr, &g_Squares[0].matWorld));
+}
+
+TEST_F(BoardTest, TheCameraRisesAndSinksAtPointThreeUnitsPerMillisecond) {
+    Load();
+    Pump();
+    g_FrameMs = 20;
+    float x0, y0, z0, x, y, z;
+    g_Camera.GetPosition(&x0, &y0, &z0);
+    platform::hooks::InjectKey(DIK_Z, true);
+    Pump();
+    UpdateCamera();
+    g_Camera.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(y - y0, 6.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(x, x0);
+    EXPECT_FLOAT_EQ(z, z0);
+    platform::hooks::InjectKey(DIK_A, true);
+    Pump();
+    UpdateCamera();  // both held: Z wins
+    g_Camera.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(y - y0, 12.0f, 1e-3f);
+    platform::hooks::InjectKey(DIK_Z, false);
+    Pump();
+    UpdateCamera();
+    g_Camera.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(y - y0, 6.0f, 1e-3f);
+    platform::hooks::InjectKey(DIK_A, false);
+    Pump();
+    g_FrameMs = 0;
+    UpdateCamera();
+    g_Camera.GetPosition(&x, &y, &z);
+    EXPECT_NEAR(y - y0, 6.0f, 1e-3f);
+    // The aim is the same whatever the height: look, right and up as re-orthonormalised.
+    float lx, ly, lz;
+    g_Camera.GetLook(&lx, &ly, &lz);
+    EXPECT_NEAR(lx, 0.0f, 1e-4f);
+    EXPECT_NEAR(ly, -0.840740f, 1e-4f);
+    EXPECT_NEAR(lz, -0.541439f, 1e-4f);
+}
+
+static bool Bluish(D3DCOLOR c) { return (c & 0xFF) > ((c >> 16) & 0xFF) + 40; }
+static bool Reddish(D3DCOLOR c) { return ((c >> 16) & 0xFF) > (c & 0xFF) + 40; }
+
+TEST_F(BoardTest, TheBoardFrameShowsTheCheckerboard) {
+    Load();
+    FrameWithCursorAt(POINT{0, 0});
+    FrameWithCursorAt(POINT{0, 0});
+    for (int i : {0, 1, 8, 9, 27, 28, 63}) {
+        const POINT pt = SquareOnScreen(i);
+        const D3DCOLOR c = BackBufferPixel(pt.x, pt.y);
+        const bool blue = ((i / 8) + (i % 8)) % 2 == 0;
+        char text[64];
+        snprintf(text, sizeof text, "square %d at (%d, %d): %08X", i, (int)pt.x, (int)pt.y, (unsigned)c);
+        if (blue)
+            EXPECT_TRUE(Bluish(c)) << text;
+        else
+            EXPECT_TRUE(Reddish(c)) << text;
+    }
+}
+
+TEST_F(BoardTest, APlacingClickPutsTheDwarfOnAFrontSquare) {
+    Load();
+    FrameWithCursorAt(POINT{0, 0});
+    g_CardState[0] = 1;
+    g_bPlacing = 1;
+    // A square beyond the first two rows is not offered.
+    Pump();
+    platform::hooks::InjectMouseButton(0, true);
+    Pump();
+    g_Mouse.Update();
+    FrameWithCursorAt(ToScreen(SquareOnScreen(20)));
+    EXPECT_EQ(g_bPlacing, 1);
+    EXPECT_EQ(g_SquareOccupied[20], 0);
+    FrameWithCursorAt(ToScreen(SquareOnScreen(10)));
+    EXPECT_EQ(g_bPlacing, 0);
+    EXPECT_EQ(g_SquareOccupied[10], 1);
+    EXPECT_EQ(g_CardState[0], 2);
+    EXPECT_EQ(g_Cards[0].nSquare, 10);
+    EXPECT_EQ(g_TargetSquare, -1);
+    float x, y, z, sx, sy, sz;
+    g_Cards[0].Character.GetPosition(&x, &y, &z);
+    g_Squares[10].GetPosition(&sx, &sy, &sz);
+    EXPECT_FLOAT_EQ(x, sx);
+    EXPECT_FLOAT_EQ(z, sz);
+    EXPECT_FLOAT_EQ(y, g_Cards[0].Character.fHeight / 4.0f);
+    platform::hooks::InjectMouseButton(0, false);
+    Pump();
+}
+
+class RecoveryTest : public BoardTest {
+protected:
+    void SetUp() override {
+        BoardTest::SetUp();
+        Load();
+        SetFakeClock(5000);
+    }
+};
+
+TEST_F(RecoveryTest, ALostDeviceIsWaitedForAndResetWithItsOwnSettings) {
+    CMeshContainerEx* square0 = g_pSquareMeshes[0];
+    ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
+    GameFrame();
+    EXPECT_EQ(g_hrCooperative, D3DERR_DEVICELOST);
+    ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
+    GameFrame();
+    EXPECT_EQ(g_hrCooperative, D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(g_pSquareMeshes[0], square0) << "a plain reset keeps the board";
+    EXPECT_EQ(g_WinWidth, 1024);
+}
+
+TEST_F(RecoveryTest, AFailedResetRebuildsFromTheSettingsFile) {
+    FILE* f = fopen("options.txt", "w");
+    ASSERT_NE(f, nullptr);
+    fputs("WinWidth 800\nWinHeight 600\nWindowed TRUE\n", f);
+    fclose(f);
+    ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
+    ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
+    ASSERT_TRUE(platform::hooks::FailNextReset(g_pd3dDevice));
+    GameFrame();
+    EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(g_WinWidth, 800);
+    EXPECT_EQ(g_WinHeight, 600);
+    IDirect3DSurface9* bb = nullptr;
+    ASSERT_EQ(g_pd3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+    D3DSURFACE_DESC desc;
+    bb->GetDesc(&desc);
+    bb->Release();
+    EXPECT_EQ(desc.Width, 800u);
+    EXPECT_EQ(desc.Height, 600u);
+    EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+    // The reloaded board follows the new size.
+    EXPECT_FLOAT_EQ(g_ExitButton.fX, 696.0f);
+    EXPECT_FLOAT_EQ(g_ExitButton.fY, 6.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.pChildren[0].fY, 260.0f);
+    EXPECT_FLOAT_EQ(g_ExitWindow.pChildren[1].fY, 380.0f);
+    EXPECT_FLOAT_EQ(g_GuiBar.fY, 762.0f);
+    EXPECT_FLOAT_EQ(g_DescriptionBox.fY, 567.0f);
+    EXPECT_FLOAT_EQ(g_Deck.fY, 660.0f);
+    EXPECT_NEAR(g_HandSlotX[4], 384.8f, 1e-3f);
+    for (int i = 0; i < NUM_SQUARES; i++) ASSERT_EQ(g_Squares[i].pMeshList, g_pSquareMeshes[i]);
+    EXPECT_NE(g_pFont, nullptr) << "the text font is made again";
+    // The game goes on: the next frames draw and poll without trouble.
+    GameFrame();
+    GameFrame();
+    EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
+}
+
+}  // namespace
+}  // namespace boardtest
