@@ -7,6 +7,8 @@
 #include "winmain.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace boardtest {
 namespace {
@@ -198,6 +200,53 @@ TEST_F(BoardTest, APlacingClickPutsTheDwarfOnAFrontSquare) {
     EXPECT_FLOAT_EQ(y, g_Cards[0].Character.fHeight / 4.0f);
     platform::hooks::InjectMouseButton(0, false);
     Pump();
+}
+
+static std::string State(D3DRENDERSTATETYPE state, DWORD value) {
+    return "SetRenderState(" + std::to_string((int)state) + ", " + std::to_string((long long)value) + ")";
+}
+
+TEST_F(BoardTest, TheShadowPassesCountBothFacesAndLeaveCountClockwiseCulling) {
+    Load();
+    g_pShadowVolume->Reset();
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, 1.0f, 2.0f, 3.0f);
+    platform::hooks::StartD3DTrace();
+    RenderShadowVolume(world);
+    std::vector<std::string> calls;
+    for (const auto& c : platform::hooks::TakeD3DTrace()) calls.push_back(c.ToString());
+    platform::hooks::StopD3DTrace();
+    auto at = [&](const std::string& s) {
+        for (size_t k = 0; k < calls.size(); k++)
+            if (calls[k] == s) return (int)k;
+        return -1;
+    };
+    const int incr = at(State(D3DRS_STENCILPASS, D3DSTENCILOP_INCR));
+    const int ccw = at(State(D3DRS_CULLMODE, D3DCULL_CCW));
+    const int cw = at(State(D3DRS_CULLMODE, D3DCULL_CW));
+    const int decr = at(State(D3DRS_STENCILPASS, D3DSTENCILOP_DECR));
+    ASSERT_GE(incr, 0);
+    ASSERT_GT(ccw, incr);
+    ASSERT_GT(cw, ccw);
+    ASSERT_GT(decr, cw);
+    EXPECT_EQ(calls.back(), State(D3DRS_ALPHABLENDENABLE, FALSE));
+    EXPECT_EQ(calls[calls.size() - 2], State(D3DRS_STENCILENABLE, FALSE));
+    EXPECT_EQ(calls[calls.size() - 4], State(D3DRS_CULLMODE, D3DCULL_CCW));
+    EXPECT_EQ(calls.front(), State(D3DRS_ZWRITEENABLE, FALSE));
+    DWORD cull = 0;
+    g_pd3dDevice->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
+
+    platform::hooks::StartD3DTrace();
+    DrawShadow();
+    calls.clear();
+    for (const auto& c : platform::hooks::TakeD3DTrace()) calls.push_back(c.ToString());
+    platform::hooks::StopD3DTrace();
+    EXPECT_GE(at(State(D3DRS_STENCILFUNC, D3DCMP_LESSEQUAL)), 0);
+    bool drawn = false;
+    for (const auto& c : calls) drawn = drawn || c.rfind("DrawPrimitive(", 0) == 0;
+    EXPECT_TRUE(drawn) << "the quad is drawn";
+    EXPECT_EQ(calls.back(), State(D3DRS_ALPHABLENDENABLE, FALSE));
 }
 
 class RecoveryTest : public BoardTest {
