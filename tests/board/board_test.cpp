@@ -74,7 +74,6 @@ TEST_F(BoardTest, AReleaseAndReloadLeavesOneContainerPerNode) {
     EXPECT_EQ(g_Background.pMeshList, nullptr);
     EXPECT_EQ(g_Cards[0].Character.pMeshList, nullptr);
     EXPECT_EQ(g_ExitWindow.pChildren, nullptr);
-    ASSERT_EQ(InitDirectInput(), S_OK);
     Load();
     for (int i = 0; i < NUM_SQUARES; i++) {
         ASSERT_EQ(g_Squares[i].pMeshList, g_pSquareMeshes[i]);
