@@ -355,7 +355,17 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT, UINT) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG* msg) {
-    return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) ? TRUE : FALSE;
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP)) return FALSE;
+    if (msg->message == WM_KEYDOWN) {
+        // The character goes ahead of everything queued, so it is the next message taken.
+        if (int c = WindowSystem::Get().CharFromKey(int(msg->wParam))) {
+            MSG character = *msg;
+            character.message = WM_CHAR;
+            character.wParam = WPARAM(c);
+            WindowSystem::Get().PostNext(character);
+        }
+    }
+    return TRUE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {

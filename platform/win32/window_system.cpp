@@ -27,6 +27,7 @@ bool WindowSystem::EnsureVideo() {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) return false;
     SDL_StopTextInput();
+    capsLock_ = (SDL_GetModState() & KMOD_CAPS) != 0;
     videoReady_ = true;
     if (!exitHookInstalled_) {
         exitHookInstalled_ = true;
@@ -187,6 +188,8 @@ void WindowSystem::Translate(const SDL_Event& e) {
 
 void WindowSystem::Post(const MSG& msg) { posted_.push_back(msg); }
 
+void WindowSystem::PostNext(const MSG& msg) { posted_.push_front(msg); }
+
 void WindowSystem::PostQuit(int code) {
     quitPosted_ = true;
     quitCode_ = code;
@@ -197,7 +200,14 @@ bool WindowSystem::TakeMessage(MSG* msg, HWND filter, bool remove) {
     for (auto it = posted_.begin(); it != posted_.end(); ++it) {
         if (filter && it->hwnd != filter) continue;
         *msg = *it;
-        if (remove) posted_.erase(it);
+        if (remove) {
+            posted_.erase(it);
+            if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam < 256) {
+                bool down = msg->message == WM_KEYDOWN;
+                if (down && msg->wParam == VK_CAPITAL && !messageKeyDown_[VK_CAPITAL]) capsLock_ = !capsLock_;
+                messageKeyDown_[msg->wParam] = down;
+            }
+        }
         return true;
     }
     if (quitPosted_) {
@@ -238,6 +248,38 @@ SHORT WindowSystem::AsyncKeyState(int vk) {
     if (keyPressedSinceQuery_[vk]) state |= 1;
     keyPressedSinceQuery_[vk] = false;
     return state;
+}
+
+int WindowSystem::CharFromKey(int vk) const {
+    if (vk <= 0 || vk >= 256) return 0;
+    const bool shift = messageKeyDown_[VK_LSHIFT] || messageKeyDown_[VK_RSHIFT];
+    const bool ctrl = messageKeyDown_[VK_LCONTROL] || messageKeyDown_[VK_RCONTROL];
+    const bool alt = messageKeyDown_[VK_LMENU] || messageKeyDown_[VK_RMENU];
+    if (alt) return 0;  // system keys, and AltGr gives nothing on this layout
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return vk - 'A' + 1;
+        return shift != capsLock_ ? vk : vk - 'A' + 'a';
+    }
+    if (ctrl) return 0;
+    if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : vk;
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
+    struct KeyChar {
+        int vk;
+        char plain, shifted;
+    };
+    static const KeyChar kChars[] = {
+        {VK_OEM_1, ';', ':'},      {VK_OEM_PLUS, '=', '+'},   {VK_OEM_COMMA, ',', '<'},
+        {VK_OEM_MINUS, '-', '_'},  {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},
+        {VK_OEM_3, '`', '~'},      {VK_OEM_4, '[', '{'},      {VK_OEM_5, '\\', '|'},
+        {VK_OEM_6, ']', '}'},      {VK_OEM_7, '\'', '"'},     {VK_OEM_102, '\\', '|'},
+        {VK_SPACE, ' ', ' '},      {VK_TAB, '\t', '\t'},      {VK_RETURN, '\r', '\r'},
+        {VK_BACK, '\b', '\b'},     {VK_ESCAPE, 27, 27},       {VK_MULTIPLY, '*', '*'},
+        {VK_ADD, '+', '+'},        {VK_SUBTRACT, '-', '-'},   {VK_DECIMAL, '.', '.'},
+        {VK_DIVIDE, '/', '/'},
+    };
+    for (const KeyChar& k : kChars)
+        if (k.vk == vk) return shift ? k.shifted : k.plain;
+    return 0;
 }
 
 void WindowSystem::LeaveFullscreen() {

@@ -68,7 +68,13 @@ public:
     void ClearModal();
 
     void Post(const MSG& msg);
+    // Queues a message ahead of all others, as TranslateMessage does with characters.
+    void PostNext(const MSG& msg);
     bool TakeMessage(MSG* msg, HWND filter, bool remove);
+
+    // The character that a key press gives with the keyboard state of the messages taken so
+    // far (the US layout), 0 for none.
+    int CharFromKey(int vk) const;
     void PostQuit(int code);
 
     // Keyboard state by virtual key, as GetAsyncKeyState reports it.
@@ -94,6 +100,9 @@ private:
     int quitCode_ = 0;
     bool keyDown_[256] = {};
     bool keyPressedSinceQuery_[256] = {};
+    // The keyboard as the key messages taken from the queue left it (Windows' GetKeyState).
+    bool messageKeyDown_[256] = {};
+    bool capsLock_ = false;
 };
 
 // The virtual-key code of an SDL scancode, 0 when none.

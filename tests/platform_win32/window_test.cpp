@@ -144,6 +144,43 @@ TEST_F(WindowTest, KeysBecomeKeyDownMessagesWithRepeatBit) {
     EXPECT_TRUE(TranslateMessage(&msg));
 }
 
+TEST_F(WindowTest, TranslatedKeyPressesGiveCharactersOfTheUsLayout) {
+    // Each press in order; the shift and control keys count as the queue delivers them.
+    const struct {
+        SDL_Scancode sc;
+        bool shift, ctrl;
+        int ch;  // 0: no character
+    } kPresses[] = {
+        {SDL_SCANCODE_M, true, false, 'M'},       {SDL_SCANCODE_M, false, false, 'm'},
+        {SDL_SCANCODE_2, true, false, '@'},       {SDL_SCANCODE_SLASH, true, false, '?'},
+        {SDL_SCANCODE_COMMA, false, false, ','},  {SDL_SCANCODE_TAB, false, false, '\t'},
+        {SDL_SCANCODE_BACKSPACE, false, false, 8}, {SDL_SCANCODE_C, false, true, 3},
+        {SDL_SCANCODE_LEFT, false, false, 0},     {SDL_SCANCODE_F11, false, false, 0},
+    };
+    for (const auto& p : kPresses) {
+        if (p.shift) PushKey(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT);
+        if (p.ctrl) PushKey(SDL_KEYDOWN, SDL_SCANCODE_LCTRL);
+        PushKey(SDL_KEYDOWN, p.sc);
+        PushKey(SDL_KEYUP, p.sc);
+        if (p.shift) PushKey(SDL_KEYUP, SDL_SCANCODE_LSHIFT);
+        if (p.ctrl) PushKey(SDL_KEYUP, SDL_SCANCODE_LCTRL);
+    }
+    // Each key press is followed at once by its character, if it has one.
+    std::vector<int> seen, expected;
+    MSG msg;
+    while (NextInputMessage(&msg)) {
+        TranslateMessage(&msg);
+        if (msg.message == WM_KEYDOWN && msg.wParam != VK_LSHIFT && msg.wParam != VK_LCONTROL)
+            seen.push_back(-1);
+        if (msg.message == WM_CHAR) seen.push_back(int(msg.wParam));
+    }
+    for (const auto& p : kPresses) {
+        expected.push_back(-1);
+        if (p.ch) expected.push_back(p.ch);
+    }
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(WindowTest, AsyncKeyStateReportsHeldAndTappedKeys) {
     GetAsyncKeyState(VK_ESCAPE);  // forget earlier presses
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
