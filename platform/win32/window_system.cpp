@@ -117,6 +117,8 @@ void WindowSystem::Translate(const SDL_Event& e) {
         if (vk > 0 && vk < 256) {
             if (e.type == SDL_KEYDOWN) keyPressedSinceQuery_[vk] = true;
             keyDown_[vk] = e.type == SDL_KEYDOWN;
+            // A modal window's own loop takes the key, and with it its state.
+            if (modalId_) messageKeyDown_[vk] = e.type == SDL_KEYDOWN;
         }
     }
 
