@@ -623,7 +623,7 @@ std::vector<DWORD> Assembler::Run() {
         }
         Instruction(mnemonic, args);
     }
-    if (major_ == 0) throw AsmError{"error: the shader has no version, vs_1_1 or vs_2_0"};
+    if (major_ == 0) throw AsmError{pre_.files[0] + ": error: the shader has no version, vs_1_1 or vs_2_0"};
     tokens_.push_back(0x0000FFFFu);
     return tokens_;
 }
