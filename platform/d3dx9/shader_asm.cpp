@@ -1,7 +1,6 @@
 // D3DXAssembleShader: vs_1_1 and vs_2_0 assembly into the shader token stream.
 #include <d3dx9shader.h>
 
-#include "common/com.h"
 #include "common/paths.h"
 #include "d3dx9/xfile/xfileio.h"
 
@@ -21,6 +20,10 @@ namespace {
 struct AsmError {
     std::string message;
 };
+
+[[noreturn]] void FailAt(const std::string& file, int line, const std::string& what) {
+    throw AsmError{file + "(" + std::to_string(line) + "): error: " + what};
+}
 
 std::string Lower(std::string s) {
     for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -64,9 +67,7 @@ public:
     std::vector<std::string> files;
 
 private:
-    [[noreturn]] void Fail(int line, const std::string& what) const {
-        throw AsmError{files[current_] + "(" + std::to_string(line) + "): error: " + what};
-    }
+    [[noreturn]] void Fail(int line, const std::string& what) const { FailAt(files[current_], line, what); }
     std::string Expand(const std::string& text, std::set<std::string>& active, int line) const;
     void Directive(const Source& source, const std::string& text, int line, int depth,
                    std::vector<std::pair<bool, bool>>& conditions);
@@ -303,9 +304,7 @@ public:
     std::vector<DWORD> Run();
 
 private:
-    [[noreturn]] void Fail(const std::string& what) const {
-        throw AsmError{pre_.files[line_->file] + "(" + std::to_string(line_->number) + "): error: " + what};
-    }
+    [[noreturn]] void Fail(const std::string& what) const { FailAt(pre_.files[line_->file], line_->number, what); }
     void Instruction(const std::string& mnemonic, const std::vector<std::string>& args);
     Operand Parse(const std::string& text) const;
     void Register(const std::string& name, Operand* op) const;
@@ -384,13 +383,14 @@ Operand Assembler::Parse(const std::string& text) const {
         s = Trim(s.substr(close + 1));
         op.type = kConst;
         op.relative = true;
-        bool haveIndex = false;
+        bool haveIndex = false, haveOffset = false;
         for (size_t start = 0; start <= inside.size();) {
             size_t plus = inside.find('+', start);
             if (plus == std::string::npos) plus = inside.size();
             std::string term = Lower(Trim(inside.substr(start, plus - start)));
             start = plus + 1;
-            if (!term.empty() && std::isdigit(static_cast<unsigned char>(term[0]))) {
+            if (!term.empty() && std::isdigit(static_cast<unsigned char>(term[0])) && !haveOffset) {
+                haveOffset = true;
                 op.number = Int(term);
                 if (op.number < 0 || op.number >= 256)
                     Fail("register 'c" + term + "' is beyond the last one, c255");

@@ -241,6 +241,7 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_2_0\nmov a0.x, v0", "memory(2): error: bad destination 'a0.x' for 'mov'"},
         {"vs_1_1\nm4x4 oPos, v0, -c0", "memory(2): error: no modifier or swizzle is allowed on '-c0'"},
         {"vs_1_1\nmov r0, c[a0.y + 2]", "memory(2): error: bad relative address"},
+        {"vs_1_1\nmov r0, c[1 + a0.x + 2]", "memory(2): error: bad relative address"},
         {"vs_1_1\ndef c0, 1, 2, x, 4", "memory(2): error: bad number 'x'"},
         {"vs_2_0\nif i0\nendif", "memory(2): error: bad operand 'i0'"},
         {"vs_1_1\n#if 1\n", "memory(2): error: unsupported directive '#if'"},
