@@ -68,6 +68,11 @@ HRESULT LoadMeshForShader(CMeshContainerEx** ppContainer, IDirect3DDevice9* devi
                           DWORD cloneFVF, IDirect3DVertexBuffer9* pOldVertexBuffer,
                           IDirect3DIndexBuffer9* pOldIndexBuffer);
 
+// A vertex shader assembled from a source file, and the declaration of the given elements when
+// both they and ppDeclaration are given.
+HRESULT LoadVertexShader(IDirect3DVertexShader9** ppShader, IDirect3DDevice9* device, const char* file,
+                         const D3DVERTEXELEMENT9* pElements, IDirect3DVertexDeclaration9** ppDeclaration);
+
 // Skins the container's mesh into its skinned copy with the bones' frame matrices.
 HRESULT UpdateSkinnedMesh(CMeshContainerEx* pContainer);
 

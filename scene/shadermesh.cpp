@@ -1,4 +1,4 @@
-// Meshes prepared for drawing through a vertex shader.
+// Meshes and vertex shaders for drawing through a vertex shader.
 #include "meshcontainer.h"
 
 HRESULT LoadMeshForShader(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const char* file,
@@ -50,5 +50,29 @@ HRESULT LoadMeshForShader(CMeshContainerEx** ppContainer, IDirect3DDevice9* devi
     pContainer->pVertexBuffer = pVertexBuffer;
     pContainer->NumMaterials = numRanges;
     pContainer->pAttributeTable = pTable;
+    return S_OK;
+}
+
+HRESULT LoadVertexShader(IDirect3DVertexShader9** ppShader, IDirect3DDevice9* device, const char* file,
+                         const D3DVERTEXELEMENT9* pElements, IDirect3DVertexDeclaration9** ppDeclaration) {
+    if (ppShader == NULL || device == NULL || file == NULL) return E_FAIL;
+
+    ID3DXBuffer* pTokens = NULL;
+    HRESULT hr = D3DXAssembleShaderFromFileA(file, NULL, NULL, 0, &pTokens, NULL);
+    if (FAILED(hr)) return hr;
+    IDirect3DVertexShader9* pShader = NULL;
+    hr = device->CreateVertexShader((const DWORD*)pTokens->GetBufferPointer(), &pShader);
+    pTokens->Release();
+    if (FAILED(hr)) return hr;
+
+    // A shader without the declaration asked for is no result.
+    if (pElements != NULL && ppDeclaration != NULL) {
+        hr = device->CreateVertexDeclaration(pElements, ppDeclaration);
+        if (FAILED(hr)) {
+            pShader->Release();
+            return hr;
+        }
+    }
+    *ppShader = pShader;
     return S_OK;
 }
