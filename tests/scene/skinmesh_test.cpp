@@ -142,6 +142,26 @@ TEST_F(SkinnedHierarchy, WhatIsAskedForIsBuiltAndAFileThatCannotBeOpenedIsAnErro
     EXPECT_EQ(LoadMeshHierarchy(&list, &tree, device_, file.c_str(), nullptr, 0, 0), E_FAIL);
 }
 
+TEST_F(SkinnedHierarchy, AMeshWithoutBonesIsNotSkinnedAndAFormatTheSkinRefusesLoadsNothing) {
+    std::string plain = std::string(kXHeader) + "Frame F {\n Mesh Plain {\n  3;\n  0.0;0.0;0.0;,\n  1.0;0.0;0.0;,\n" +
+                        "  0.0;1.0;0.0;;\n  1;\n  3;0,1,2;;\n  XSkinMeshHeader {\n   1;\n   1;\n   0;\n  }\n }\n}\n";
+    ASSERT_EQ(Load(scratch_.Write("plain.x", plain)), S_OK);
+    ASSERT_NE(meshes_, nullptr);
+    EXPECT_EQ(meshes_->pSkinInfo, nullptr);
+    EXPECT_EQ(meshes_->pSkinnedMesh, nullptr);
+    EXPECT_EQ(meshes_->ppBoneFrameMatrices, nullptr);
+    delete meshes_;
+    meshes_ = nullptr;
+    delete frames_;
+    frames_ = nullptr;
+
+    // Pre-transformed positions cannot be skinned: the mesh is passed over, nothing is kept.
+    ASSERT_EQ(Load(scratch_.Write("skin.x", SkinnedFile()), D3DFVF_XYZRHW), S_OK);
+    EXPECT_EQ(meshes_, nullptr);
+    ASSERT_NE(frames_, nullptr);
+    EXPECT_EQ(frames_->pMeshContainer, nullptr);
+}
+
 TEST_F(SkinnedHierarchy, TheSkinUpdateRefusesMeshesItDoesNotDescribeAndFailedLocks) {
     ASSERT_EQ(Load(scratch_.Write("skin.x", SkinnedFile())), S_OK);
     ASSERT_NE(meshes_, nullptr);
