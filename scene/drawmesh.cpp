@@ -99,7 +99,7 @@ HRESULT DrawMeshWithShader(CMeshContainerEx* pContainer, IDirect3DVertexShader9*
     pMesh->GetIndexBuffer(&pIndexBuffer);
     DWORD numRanges = 0;
     if (FAILED(pMesh->GetAttributeTable(NULL, &numRanges))) numRanges = 0;
-    D3DXATTRIBUTERANGE* pRanges = new D3DXATTRIBUTERANGE[numRanges != 0 ? numRanges : 1];
+    D3DXATTRIBUTERANGE* pRanges = new D3DXATTRIBUTERANGE[numRanges];
     if (numRanges != 0 && FAILED(pMesh->GetAttributeTable(pRanges, &numRanges))) numRanges = 0;
 
     pDevice->SetFVF(0);
