@@ -76,6 +76,8 @@ public:
     DWORD ParseFlags;
     CMeshContainerEx* RootMesh;
     CHierarchyFrame* RootFrame;
+    // What opening the file gave at the last Parse.
+    HRESULT OpenResult;
 
 private:
     const XWalkStep* m_pWalk;
@@ -86,3 +88,6 @@ private:
 
 #define XPARSE_LOAD_MESHES 1
 #define XPARSE_BUILD_FRAMES 2
+
+// A new copy of a data object's name, null when it has none.
+char* XGetName(ID3DXFileData* pData);
