@@ -1,5 +1,5 @@
 // The test hooks of the device: the call trace, forced loss and failing resets, and resources
-// kept across a reset; the loss of a full-screen device with its window's focus.
+// kept across a reset; the loss of a full-screen device with its window's focus, and its display mode.
 #include "draw_fixture.h"
 
 #include "platform/test_hooks.h"
@@ -212,6 +212,16 @@ TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
     GetWindowRect(hwnd_, &rect);
     EXPECT_EQ(rect.right - rect.left, 640);
     EXPECT_EQ(rect.bottom - rect.top, 480);
+    // The cursor's screen position too: the middle of the mode is the middle of the desktop.
+    ASSERT_TRUE(SetCursorPos(320, 240));
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    EXPECT_NEAR(cursor.x, 320, 1);
+    EXPECT_NEAR(cursor.y, 240, 1);
+    int realX = 0, realY = 0;
+    SDL_GetGlobalMouseState(&realX, &realY);
+    EXPECT_NEAR(realX, int(desktop.Width) / 2, 2);
+    EXPECT_NEAR(realY, int(desktop.Height) / 2, 2);
 
     // Real X focus: another window taken to the front, then the device's window again.
     HWND other = CreateWindowExA(0, "DrawTest", "other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr,
