@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace platform::image {
@@ -121,6 +122,26 @@ bool Decode(const uint8_t* data, size_t size, Image& out, std::string* error) {
     return true;
 }
 
+namespace {
+
+// The last small image decoded from a file, with the file's bytes: the same file read again at
+// once (the states of a button drawn from one image) is decoded once. Found by content, so a
+// file changed in between is decoded anew.
+constexpr size_t kMaxKeptPixels = 512 * 512;
+
+struct LastDecoded {
+    std::mutex lock;
+    std::vector<uint8_t> bytes;
+    Image image;
+};
+
+LastDecoded& Last() {
+    static LastDecoded last;
+    return last;
+}
+
+}  // namespace
+
 bool LoadFile(const std::string& nativePath, Image& out, std::string* error) {
     out = Image{};
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
@@ -146,7 +167,21 @@ bool LoadFile(const std::string& nativePath, Image& out, std::string* error) {
         done += size_t(n);
     }
     bytes.resize(done);
-    return Decode(bytes.data(), bytes.size(), out, error);
+    LastDecoded& last = Last();
+    {
+        std::lock_guard<std::mutex> hold(last.lock);
+        if (!last.bytes.empty() && last.bytes == bytes) {
+            out = last.image;
+            return true;
+        }
+    }
+    if (!Decode(bytes.data(), bytes.size(), out, error)) return false;
+    if (out.pixels.size() <= kMaxKeptPixels) {
+        std::lock_guard<std::mutex> hold(last.lock);
+        last.bytes = std::move(bytes);
+        last.image = out;
+    }
+    return true;
 }
 
 bool SaveBmpFile(const Image& image, const std::string& nativePath, unsigned bitsPerPixel,

@@ -67,6 +67,23 @@ TEST(ImageDecode, FormatComesFromTheContentNotTheName) {
     EXPECT_TRUE(SamePixels(written, loaded));
 }
 
+// A file loaded again gives its image again, and a file rewritten in between (same name, same
+// size) gives its new content.
+TEST(ImageDecode, ReloadsFollowTheFileContent) {
+    TempDir dir;
+    std::vector<uint8_t> first, second;
+    const Image a = RandomImage(6, 4, 21, true), b = RandomImage(6, 4, 22, true);
+    ASSERT_TRUE(EncodeBmp(a, first, 32));
+    ASSERT_TRUE(EncodeBmp(b, second, 32));
+    for (const Image* expected : {&a, &a, &b, &b, &a}) {
+        WriteFile(dir / "state.bmp", expected == &a ? first : second);
+        Image loaded;
+        ASSERT_TRUE(LoadFile(dir / "state.bmp", loaded));
+        EXPECT_TRUE(SamePixels(*expected, loaded));
+        EXPECT_EQ(loaded.bitsPerPixel, 32u);
+    }
+}
+
 TEST(ImageDecode, UnreadableInputsFailAndLeaveNothing) {
     TempDir dir;
     WriteFile(dir / "text.bmp", {'h', 'e', 'l', 'l', 'o'});
