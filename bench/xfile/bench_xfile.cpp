@@ -29,19 +29,19 @@ struct Grid {
     int faces() const { return int(triangles.size() / 3); }
 };
 
-Grid makeGrid(int kGrid) {
+Grid makeGrid(int side) {
     Grid g;
-    for (int y = 0; y < kGrid; ++y) {
-        for (int x = 0; x < kGrid; ++x) {
-            const float u = float(x) / (kGrid - 1), v = float(y) / (kGrid - 1);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const float u = float(x) / (side - 1), v = float(y) / (side - 1);
             g.positions.insert(g.positions.end(), {u * 10.0f, (u - v) * 0.5f, v * 10.0f});
             g.normals.insert(g.normals.end(), {0.0f, 1.0f, 0.0f});
             g.coords.insert(g.coords.end(), {u, v});
         }
     }
-    for (int y = 0; y + 1 < kGrid; ++y) {
-        for (int x = 0; x + 1 < kGrid; ++x) {
-            const uint32_t a = uint32_t(y * kGrid + x), b = a + 1, c = a + kGrid, d = c + 1;
+    for (int y = 0; y + 1 < side; ++y) {
+        for (int x = 0; x + 1 < side; ++x) {
+            const uint32_t a = uint32_t(y * side + x), b = a + 1, c = a + side, d = c + 1;
             g.triangles.insert(g.triangles.end(), {a, c, b, b, c, d});
         }
     }
