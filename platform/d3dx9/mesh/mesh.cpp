@@ -494,18 +494,15 @@ void AdjacencyFromPointReps(const uint32_t* indices, DWORD numFaces, const std::
                             DWORD* out) {
     const size_t corners = size_t(numFaces) * 3;
     std::fill(out, out + corners, kNone);
-    // The representative at every corner, looked up once.
-    std::vector<uint32_t> cornerReps(corners);
-    for (size_t c = 0; c < corners; ++c) cornerReps[c] = reps[indices[c]];
-    auto rep = [&](size_t face, size_t k) { return cornerReps[face * 3 + k % 3]; };
+    auto rep = [&](size_t face, size_t k) { return reps[indices[face * 3 + k % 3]]; };
     // The faces at each representative, in face order.
     const size_t count = reps.empty() ? 0 : size_t(*std::max_element(reps.begin(), reps.end())) + 1;
     std::vector<uint32_t> start(count + 1, 0);
-    for (size_t c = 0; c < corners; ++c) ++start[cornerReps[c] + 1];
+    for (size_t c = 0; c < corners; ++c) ++start[reps[indices[c]] + 1];
     for (size_t v = 0; v < count; ++v) start[v + 1] += start[v];
     std::vector<uint32_t> faces(corners);
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-    for (size_t c = 0; c < corners; ++c) faces[fill[cornerReps[c]]++] = uint32_t(c / 3);
+    for (size_t c = 0; c < corners; ++c) faces[fill[reps[indices[c]]]++] = uint32_t(c / 3);
 
     // Each edge, in face order, is paired with the first later unpaired edge between the same two
     // representatives running the other way (a consistently wound neighbour), else with the first
