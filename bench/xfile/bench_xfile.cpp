@@ -1,4 +1,4 @@
-// Reading a large generated .x file (a grid mesh with normals, texture coordinates and a material
+// Reading large generated .x files (a grid mesh with normals, texture coordinates and a material
 // list, inside a frame) in text and in binary.
 #include <d3dx9xof.h>
 #include <rmxftmpl.h>
@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@
 
 namespace {
 
-constexpr int kGrid = 256;  // vertices per side
+// Vertices per side of the grid: the text files are about 11, 42 and 70 MB large.
+constexpr int kGrids[] = {256, 480, 620};
 
 struct Grid {
     std::vector<float> positions, normals, coords;  // 3, 3 and 2 per vertex
@@ -27,19 +29,19 @@ struct Grid {
     int faces() const { return int(triangles.size() / 3); }
 };
 
-Grid makeGrid() {
+Grid makeGrid(int side) {
     Grid g;
-    for (int y = 0; y < kGrid; ++y) {
-        for (int x = 0; x < kGrid; ++x) {
-            const float u = float(x) / (kGrid - 1), v = float(y) / (kGrid - 1);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const float u = float(x) / (side - 1), v = float(y) / (side - 1);
             g.positions.insert(g.positions.end(), {u * 10.0f, (u - v) * 0.5f, v * 10.0f});
             g.normals.insert(g.normals.end(), {0.0f, 1.0f, 0.0f});
             g.coords.insert(g.coords.end(), {u, v});
         }
     }
-    for (int y = 0; y + 1 < kGrid; ++y) {
-        for (int x = 0; x + 1 < kGrid; ++x) {
-            const uint32_t a = uint32_t(y * kGrid + x), b = a + 1, c = a + kGrid, d = c + 1;
+    for (int y = 0; y + 1 < side; ++y) {
+        for (int x = 0; x + 1 < side; ++x) {
+            const uint32_t a = uint32_t(y * side + x), b = a + 1, c = a + side, d = c + 1;
             g.triangles.insert(g.triangles.end(), {a, c, b, b, c, d});
         }
     }
@@ -164,16 +166,21 @@ std::string binaryFile(const Grid& g) {
     return b.s;
 }
 
-const std::string& sample(bool binary) {
-    static const Grid grid = makeGrid();
-    static const std::string text = textFile(grid);
-    static const std::string bin = binaryFile(grid);
-    return binary ? bin : text;
+// The files of one grid size, made when first asked for.
+const std::string& sample(bool binary, int grid) {
+    static std::map<std::pair<bool, int>, std::string> files;
+    std::string& file = files[{binary, grid}];
+    if (file.empty()) file = binary ? binaryFile(makeGrid(grid)) : textFile(makeGrid(grid));
+    return file;
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int grid : kGrids) b->Arg(grid);
 }
 
 // The reader: register the standard templates, parse, reach the mesh data.
 void readerLoad(benchmark::State& state, bool binary) {
-    const std::string& bytes = sample(binary);
+    const std::string& bytes = sample(binary, int(state.range(0)));
     for (auto _ : state) {
         ID3DXFile* file = nullptr;
         D3DXFileCreate(&file);
@@ -199,16 +206,17 @@ void readerLoad(benchmark::State& state, bool binary) {
         file->Release();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.counters["MB"] = double(bytes.size()) / 1e6;
 }
 
 void BM_ReaderText(benchmark::State& state) { readerLoad(state, false); }
 void BM_ReaderBinary(benchmark::State& state) { readerLoad(state, true); }
-BENCHMARK(BM_ReaderText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReaderBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReaderText)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReaderBinary)->Apply(sizes)->Unit(benchmark::kMillisecond);
 
 #if MORVANE_BENCH_ASSIMP
 void assimpLoad(benchmark::State& state, bool binary) {
-    const std::string& bytes = sample(binary);
+    const std::string& bytes = sample(binary, int(state.range(0)));
     for (auto _ : state) {
         Assimp::Importer importer;
         const aiScene* scene = importer.ReadFileFromMemory(bytes.data(), bytes.size(), 0, "x");
@@ -219,12 +227,13 @@ void assimpLoad(benchmark::State& state, bool binary) {
         benchmark::DoNotOptimize(scene->mNumMeshes);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.counters["MB"] = double(bytes.size()) / 1e6;
 }
 
 void BM_AssimpText(benchmark::State& state) { assimpLoad(state, false); }
 void BM_AssimpBinary(benchmark::State& state) { assimpLoad(state, true); }
-BENCHMARK(BM_AssimpText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AssimpBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssimpText)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssimpBinary)->Apply(sizes)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

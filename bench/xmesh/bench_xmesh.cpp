@@ -1,4 +1,4 @@
-// D3DXLoadMeshFromX on a large generated model (two frames, each placing a grid of quads with
+// D3DXLoadMeshFromX on large generated models (two frames, each placing a grid of quads with
 // normals, texture coordinates and two materials), in text and in binary; Assimp reads the same
 // files for comparison. Also a ray against the loaded mesh, as picking does every frame.
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,9 @@
 
 namespace {
 
-constexpr int kGrid = 250;  // vertices per side of each grid; two grids need 32-bit indices
+// Vertices per side of each grid (two grids need 32-bit indices): text files of about 16, 40
+// and 70 MB.
+constexpr int kGrids[] = {250, 400, 520};
 
 struct Grid {
     std::vector<float> positions, normals, coords;
@@ -35,19 +38,19 @@ struct Grid {
     uint32_t faces() const { return uint32_t(quads.size() / 4); }
 };
 
-Grid MakeGrid() {
+Grid MakeGrid(int side) {
     Grid g;
-    for (int y = 0; y < kGrid; ++y)
-        for (int x = 0; x < kGrid; ++x) {
-            const float u = float(x) / (kGrid - 1), v = float(y) / (kGrid - 1);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const float u = float(x) / (side - 1), v = float(y) / (side - 1);
             g.positions.insert(g.positions.end(), {u * 10.0f, (u - v) * 0.5f, v * 10.0f});
             g.normals.insert(g.normals.end(), {0.0f, 1.0f, 0.0f});
             g.coords.insert(g.coords.end(), {u, v});
         }
-    for (int y = 0; y + 1 < kGrid; ++y)
-        for (int x = 0; x + 1 < kGrid; ++x) {
-            const uint32_t a = uint32_t(y * kGrid + x);
-            g.quads.insert(g.quads.end(), {a, a + kGrid, a + kGrid + 1, a + 1});
+    for (int y = 0; y + 1 < side; ++y)
+        for (int x = 0; x + 1 < side; ++x) {
+            const uint32_t a = uint32_t(y * side + x);
+            g.quads.insert(g.quads.end(), {a, a + side, a + side + 1, a + 1});
             g.materials.push_back(uint32_t((x / 16 + y / 16) % 2));
         }
     return g;
@@ -197,10 +200,21 @@ std::string BinaryFile(const Grid& g) {
 
 LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
 
-// The files (in a private folder) and a device, made once.
+// A private folder for the files and a device, made once; the files of a size when first asked for.
 struct Setup {
-    std::string folder, text, binary;
+    std::string folder;
     IDirect3DDevice9* device = nullptr;
+
+    const std::string& File(bool binary, int grid) {
+        static std::map<std::pair<bool, int>, std::string> paths;
+        std::string& path = paths[{binary, grid}];
+        if (path.empty()) {
+            path = folder + "/grid" + std::to_string(grid) + (binary ? "_binary.x" : "_text.x");
+            const Grid g = MakeGrid(grid);
+            std::ofstream(path, std::ios::binary) << (binary ? BinaryFile(g) : TextFile(g));
+        }
+        return path;
+    }
 
     Setup() {
         std::string templ = (std::filesystem::temp_directory_path() / "morvane_xmesh_bench_XXXXXX").string();
@@ -208,11 +222,6 @@ struct Setup {
         buf.push_back('\0');
         if (!mkdtemp(buf.data())) return;
         folder = buf.data();
-        const Grid grid = MakeGrid();
-        text = folder + "/grid_text.x";
-        binary = folder + "/grid_binary.x";
-        std::ofstream(text, std::ios::binary) << TextFile(grid);
-        std::ofstream(binary, std::ios::binary) << BinaryFile(grid);
 
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
@@ -243,13 +252,17 @@ Setup& Shared() {
     return setup;
 }
 
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (int grid : kGrids) b->Arg(grid);
+}
+
 void Load(benchmark::State& state, bool binary) {
     Setup& s = Shared();
     if (!s.device) {
         state.SkipWithError("no device (is a display there?)");
         return;
     }
-    const std::string& path = binary ? s.binary : s.text;
+    const std::string& path = s.File(binary, int(state.range(0)));
     for (auto _ : state) {
         ID3DXMesh* mesh = nullptr;
         ID3DXBuffer *adjacency = nullptr, *materials = nullptr;
@@ -265,17 +278,18 @@ void Load(benchmark::State& state, bool binary) {
         materials->Release();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(path)));
+    state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
 void BM_LoadMeshText(benchmark::State& state) { Load(state, false); }
 void BM_LoadMeshBinary(benchmark::State& state) { Load(state, true); }
-BENCHMARK(BM_LoadMeshText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadMeshBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadMeshText)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadMeshBinary)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 void BM_IntersectLoadedMesh(benchmark::State& state) {
     Setup& s = Shared();
     ID3DXMesh* mesh = nullptr;
-    if (!s.device || FAILED(D3DXLoadMeshFromXA(s.binary.c_str(), D3DXMESH_SYSTEMMEM, s.device, nullptr, nullptr,
+    if (!s.device || FAILED(D3DXLoadMeshFromXA(s.File(true, kGrids[0]).c_str(), D3DXMESH_SYSTEMMEM, s.device, nullptr, nullptr,
                                                nullptr, nullptr, &mesh))) {
         state.SkipWithError("the load failed");
         return;
@@ -295,7 +309,7 @@ BENCHMARK(BM_IntersectLoadedMesh)->Unit(benchmark::kMillisecond);
 #if MORVANE_BENCH_ASSIMP
 void AssimpLoad(benchmark::State& state, bool binary) {
     Setup& s = Shared();
-    const std::string& path = binary ? s.binary : s.text;
+    const std::string& path = s.File(binary, int(state.range(0)));
     for (auto _ : state) {
         Assimp::Importer importer;
         const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate);
@@ -306,12 +320,13 @@ void AssimpLoad(benchmark::State& state, bool binary) {
         benchmark::DoNotOptimize(scene->mNumMeshes);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(path)));
+    state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
 void BM_AssimpText(benchmark::State& state) { AssimpLoad(state, false); }
 void BM_AssimpBinary(benchmark::State& state) { AssimpLoad(state, true); }
-BENCHMARK(BM_AssimpText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AssimpBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssimpText)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssimpBinary)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

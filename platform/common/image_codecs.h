@@ -6,6 +6,9 @@
 
 namespace platform::image::detail {
 
+// The PNG and JPEG decoders write B, G, R, A bytes and take them as 0xAARRGGBB words.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels are decoded as little-endian words");
+
 bool DecodeBmp(const uint8_t* data, size_t size, Image& out, std::string& error);
 bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error);
 bool DecodeJpeg(const uint8_t* data, size_t size, Image& out, std::string& error);

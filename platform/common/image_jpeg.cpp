@@ -82,7 +82,7 @@ bool Start(JpegReader& r, const uint8_t* data, size_t size, std::string& error) 
         break;
     case JCS_RGB:
     case JCS_YCbCr:
-        r.cinfo.out_color_space = JCS_RGB;
+        r.cinfo.out_color_space = JCS_EXT_BGRA;  // 0xFFRRGGBB words as they are
         break;
     case JCS_CMYK:
     case JCS_YCCK:
@@ -95,7 +95,7 @@ bool Start(JpegReader& r, const uint8_t* data, size_t size, std::string& error) 
     r.cinfo.dct_method = JDCT_ISLOW;
     jpeg_start_decompress(&r.cinfo);
     const J_COLOR_SPACE space = r.cinfo.out_color_space;
-    const int expected = space == JCS_GRAYSCALE ? 1 : space == JCS_RGB ? 3 : 4;
+    const int expected = space == JCS_GRAYSCALE ? 1 : 4;
     if (r.cinfo.output_components != expected) {
         std::snprintf(r.message, sizeof r.message, "unexpected component count");
         return false;
@@ -120,21 +120,18 @@ bool ReadLines(JpegReader& r, uint8_t* row, uint32_t* pixels) {
     const uint32_t width = r.cinfo.output_width;
     const int components = r.cinfo.output_components;
     const bool inverted = r.cinfo.saw_Adobe_marker != 0;
+    const bool bgra = r.cinfo.out_color_space == JCS_EXT_BGRA;  // decoded straight into the pixels
     while (r.cinfo.output_scanline < r.cinfo.output_height) {
         uint32_t* dst = pixels + size_t{r.cinfo.output_scanline} * width;
-        JSAMPROW rows[1] = {row};
+        JSAMPROW rows[1] = {bgra ? reinterpret_cast<JSAMPROW>(dst) : row};
         if (jpeg_read_scanlines(&r.cinfo, rows, 1) != 1) {
             std::snprintf(r.message, sizeof r.message, "no scan line returned");
             return false;
         }
+        if (bgra) continue;
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t* s = row + size_t{x} * components;
-            if (components == 1)
-                dst[x] = Argb(0xFF, s[0], s[0], s[0]);
-            else if (components == 3)
-                dst[x] = Argb(0xFF, s[0], s[1], s[2]);
-            else
-                dst[x] = FromCmyk(s, inverted);
+            dst[x] = components == 1 ? Argb(0xFF, s[0], s[0], s[0]) : FromCmyk(s, inverted);
         }
     }
     jpeg_finish_decompress(&r.cinfo);

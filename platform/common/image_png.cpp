@@ -1,4 +1,4 @@
-// PNG through libpng: every colour type and bit depth is expanded to 8-bit RGBA (palettes, low
+// PNG through libpng: every colour type and bit depth is expanded to 8-bit BGRA (palettes, low
 // grey depths and tRNS expanded, 16-bit samples stripped to their high byte).
 //
 // libpng reports errors by longjmp. The functions that call setjmp own no object with a
@@ -66,6 +66,7 @@ bool ReadHeader(PngReader& r, PngHeader& header) {
     if (depth == 16) png_set_strip_16(r.png);
     if ((colorType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(r.png);
     if (!header.hasAlpha) png_set_add_alpha(r.png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(r.png);  // B, G, R, A bytes: the 0xAARRGGBB words themselves
     png_set_interlace_handling(r.png);
     png_read_update_info(r.png, r.info);
     if (png_get_rowbytes(r.png, r.info) != size_t{width} * 4)
@@ -105,7 +106,7 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     }
     if (!CheckDimensions(header.width, header.height, error)) return false;
 
-    // Rows are read as RGBA bytes straight into the pixel storage, then packed in place.
+    // Rows are read straight into the pixel storage.
     out.pixels.resize(size_t{header.width} * header.height);
     std::vector<png_bytep> rows(header.height);
     for (uint32_t y = 0; y < header.height; ++y)
@@ -113,11 +114,6 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     if (!ReadRows(r, rows.data())) {
         error = r.message;
         return false;
-    }
-    for (uint32_t& p : out.pixels) {
-        uint8_t c[4];
-        std::memcpy(c, &p, 4);
-        p = Argb(c[3], c[0], c[1], c[2]);
     }
     out.width = header.width;
     out.height = header.height;

@@ -10,12 +10,13 @@ SurfaceAccess* AsSurface(IDirect3DSurface9* surface) { return dynamic_cast<Surfa
 
 // Lockable images
 
-LockableImage::LockableImage(D3DFORMAT format, UINT width, UINT height) {
+LockableImage::LockableImage(D3DFORMAT format, UINT width, UINT height, bool inMemory) {
     store_.format = format;
     store_.width = width;
     store_.height = height;
     // Rows start on 4-byte boundaries, as a driver would lay them out.
     store_.pitch = (width * BytesPerPixel(format) + 3) & ~3u;
+    if (!inMemory) return;
     memory_.assign(size_t(store_.pitch) * height, 0);
     store_.bits = memory_.data();
 }

@@ -31,10 +31,11 @@ protected:
 // The layer's own view of a surface, or null for a surface from elsewhere.
 SurfaceAccess* AsSurface(IDirect3DSurface9* surface);
 
-// One lockable image in memory with the lock rules of a surface.
+// One lockable image in memory with the lock rules of a surface. Without `inMemory` it has its
+// size and format but no memory, and must never be locked.
 class LockableImage {
 public:
-    LockableImage(D3DFORMAT format, UINT width, UINT height);
+    LockableImage(D3DFORMAT format, UINT width, UINT height, bool inMemory = true);
 
     const ImageStore& Store() const { return store_; }
     ImageStore& Store() { return store_; }

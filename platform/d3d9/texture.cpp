@@ -8,6 +8,10 @@ namespace platform::d3d9 {
 namespace {
 
 constexpr UINT kMaxTextureSize = 8192;
+// Pixels converted for OpenGL go a band of rows at a time, so that no copy of a whole level is made.
+constexpr size_t kBandPixels = size_t(1) << 16;
+
+size_t BandRows(size_t width) { return std::max<size_t>(1, kBandPixels / width); }
 
 UINT FullChain(UINT w, UINT h) {
     UINT levels = 1;
@@ -25,7 +29,7 @@ UINT FullChain(UINT w, UINT h) {
 class Texture::Level final : public IDirect3DSurface9, public SurfaceAccess {
 public:
     Level(Texture* owner, UINT index, UINT width, UINT height)
-        : owner_(owner), index_(index), image_(owner->format_, width, height) {}
+        : owner_(owner), index_(index), image_(owner->format_, width, height, owner->inMemory_) {}
     virtual ~Level() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -71,9 +75,16 @@ public:
     bool IsLocked() const override { return image_.Locked(); }
     Device* OwnerDevice() const override { return owner_->device_; }
     void ReadArgb(const RECT& rect, uint32_t* dst, size_t pitch) override {
-        image_.Store().Read(rect, dst, pitch);
+        if (owner_->inMemory_)
+            image_.Store().Read(rect, dst, pitch);
+        else
+            owner_->ReadGl(index_, rect, dst, pitch);
     }
     void WriteArgb(const RECT& rect, const uint32_t* src, size_t pitch) override {
+        if (!owner_->inMemory_) {
+            owner_->WriteGl(index_, rect, src, pitch);
+            return;
+        }
         image_.Store().Write(rect, src, pitch);
         owner_->Upload(index_, rect);
     }
@@ -125,6 +136,7 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
     }
 
     auto* texture = new Texture(device, usage, format, pool);
+    texture->inMemory_ = texture->AppMayLock() || !device->MakeCurrent();
     UINT w = width, h = height;
     for (UINT i = 0; i < levels; ++i) {
         texture->levels_.push_back(std::make_unique<Level>(texture, i, w, h));
@@ -137,15 +149,19 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
         UINT glLevels = autoGen ? chain : levels;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
-        // New textures read as zero, as their memory does.
-        std::vector<uint32_t> zero(size_t(width) * height, 0);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        // New textures read as their zeroed memory does in their format.
+        const uint64_t zero = 0;
+        uint32_t blank = 0;
+        ToArgb(format, &zero, &blank, 1);
+        const std::vector<uint32_t> band(std::min(size_t(width) * height, BandRows(width) * width), blank);
         w = width;
         h = height;
         for (UINT i = 0; i < glLevels; ++i) {
             glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
-                         GL_UNSIGNED_INT_8_8_8_8_REV, zero.data());
+                         GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+            for (UINT y = 0; y < h; y += UINT(BandRows(w)))
+                texture->SendToGl(i, RECT{0, LONG(y), LONG(w), LONG(std::min<size_t>(h, y + BandRows(w)))},
+                                  band.data(), w);
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }
@@ -212,15 +228,57 @@ HRESULT Texture::ReadPixels(UINT level, const RECT* rect, uint32_t* argb, size_t
 }
 
 void Texture::Upload(UINT level, const RECT& r) {
+    const ImageStore& store = levels_[level]->Store();
+    if (format_ == D3DFMT_A8R8G8B8) {  // the memory holds the words OpenGL takes
+        const uint8_t* at = store.Row(UINT(r.top)) + size_t(r.left) * 4;
+        return SendToGl(level, r, reinterpret_cast<const uint32_t*>(at), store.pitch / 4);
+    }
+    const size_t w = size_t(r.right - r.left), rows = BandRows(w);
+    std::vector<uint32_t> pixels(w * std::min(rows, size_t(r.bottom - r.top)));
+    for (LONG y = r.top; y < r.bottom; y += LONG(rows)) {
+        const RECT band{r.left, y, r.right, LONG(std::min<size_t>(size_t(r.bottom), size_t(y) + rows))};
+        store.Read(band, pixels.data(), w);
+        SendToGl(level, band, pixels.data(), w);
+    }
+}
+
+void Texture::WriteGl(UINT level, const RECT& r, const uint32_t* argb, size_t pitch) {
+    // Through the format and back, so that OpenGL holds what the memory would.
+    const size_t w = size_t(r.right - r.left), rows = BandRows(w);
+    std::vector<uint32_t> pixels(w * std::min(rows, size_t(r.bottom - r.top)));
+    std::vector<uint8_t> row(w * BytesPerPixel(format_));
+    for (LONG y = r.top; y < r.bottom; y += LONG(rows)) {
+        const RECT band{r.left, y, r.right, LONG(std::min<size_t>(size_t(r.bottom), size_t(y) + rows))};
+        for (LONG k = band.top; k < band.bottom; ++k) {
+            FromArgb(format_, argb + size_t(k - r.top) * pitch, row.data(), w);
+            ToArgb(format_, row.data(), &pixels[size_t(k - band.top) * w], w);
+        }
+        SendToGl(level, band, pixels.data(), w);
+    }
+}
+
+void Texture::ReadGl(UINT level, const RECT& r, uint32_t* argb, size_t pitch) {
+    const size_t lw = Width(level), lh = Height(level);
+    std::vector<uint32_t> all(lw * lh, 0);
+    if (gl_ && device_->MakeCurrent()) {
+        glBindTexture(GL_TEXTURE_2D, gl_.Get());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glGetTexImage(GL_TEXTURE_2D, GLint(level), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, all.data());
+    }
+    const size_t w = size_t(r.right - r.left);
+    for (LONG y = r.top; y < r.bottom; ++y)
+        std::copy_n(&all[size_t(y) * lw + size_t(r.left)], w, argb + size_t(y - r.top) * pitch);
+}
+
+void Texture::SendToGl(UINT level, const RECT& r, const uint32_t* argb, size_t pitch) {
     if (!gl_ || !device_->MakeCurrent()) return;
-    size_t w = size_t(r.right - r.left), h = size_t(r.bottom - r.top);
-    std::vector<uint32_t> pixels(w * h);
-    levels_[level]->Store().Read(r, pixels.data(), w);
     glBindTexture(GL_TEXTURE_2D, gl_.Get());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch));
+    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), r.left, r.top, GLsizei(r.right - r.left), GLsizei(r.bottom - r.top),
+                    GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), r.left, r.top, GLsizei(w), GLsizei(h), GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
     if ((usage_ & D3DUSAGE_AUTOGENMIPMAP) && level == 0) glGenerateMipmap(GL_TEXTURE_2D);
 }
 

@@ -54,13 +54,21 @@ protected:
 private:
     class Level;
     Texture(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    // Sends a rectangle of a level's memory to OpenGL.
     void Upload(UINT level, const RECT& rect);
+    // Without a copy in memory: writes through the format straight to OpenGL, reads it back.
+    void WriteGl(UINT level, const RECT& rect, const uint32_t* argb, size_t pitch);
+    void ReadGl(UINT level, const RECT& rect, uint32_t* argb, size_t pitch);
+    void SendToGl(UINT level, const RECT& rect, const uint32_t* argb, size_t pitch);
     bool AppMayLock() const { return pool_ != D3DPOOL_DEFAULT || (usage_ & D3DUSAGE_DYNAMIC); }
 
     Device* device_;  // holds a reference
     DWORD usage_;
     D3DFORMAT format_;
     D3DPOOL pool_;
+    // A copy in memory where the application may lock, as Direct3D keeps one; a default-pool
+    // texture lives in OpenGL alone (unless OpenGL is not there).
+    bool inMemory_ = true;
     std::vector<std::unique_ptr<Level>> levels_;
     GlTexture gl_;
 };

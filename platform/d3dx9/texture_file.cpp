@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 using platform::ComPtr;
 namespace image = platform::image;
@@ -98,6 +99,8 @@ HRESULT CreateTexture(IDirect3DDevice9* device, const char* file, UINT width, UI
         const UINT cw = std::min(w, source.width), ch = std::min(h, source.height);
         for (UINT y = 0; y < ch; ++y)
             std::copy_n(&source.pixels[size_t(y) * source.width], cw, &level.pixels[size_t(y) * w]);
+    } else if (w == source.width && h == source.height) {
+        level = std::move(source);
     } else {
         level = image::Resize(source, w, h, imageFilter);
     }

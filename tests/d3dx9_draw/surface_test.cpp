@@ -235,22 +235,32 @@ TEST_F(SurfaceFileTest, LoadFromSurfaceRectanglesKeyAndFormats) {
     src->Release();
 }
 
+// A default-pool level (kept by OpenGL alone) reads back what a managed one (kept in memory)
+// holds, rounded to its format alike.
 TEST_F(SurfaceFileTest, DefaultPoolTextureLevelsLoadBothWays) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device_->CreateTexture(8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr), D3D_OK);
-    IDirect3DSurface9* level = nullptr;
-    ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
     IDirect3DSurface9* src = MakeSurface(8, 4, D3DFMT_A8R8G8B8, Pattern);
-    IDirect3DSurface9* back = MakeSurface(8, 4, D3DFMT_A8R8G8B8, [](int, int) { return 0u; });
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(level, nullptr, nullptr, src, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(back, nullptr, nullptr, level, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
-    std::vector<uint32_t> pixels = ReadSurface(back);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(pixels[size_t(y * 8 + x)], Pattern(x, y));
-    back->Release();
+    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X8R8G8B8}) {
+        std::vector<uint32_t> read[2];
+        for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_MANAGED}) {
+            IDirect3DTexture9* texture = nullptr;
+            ASSERT_EQ(device_->CreateTexture(8, 4, 1, 0, format, pool, &texture, nullptr), D3D_OK);
+            IDirect3DSurface9* level = nullptr;
+            ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+            IDirect3DSurface9* back = MakeSurface(8, 4, D3DFMT_A8R8G8B8, [](int, int) { return 0u; });
+            ASSERT_EQ(D3DXLoadSurfaceFromSurface(level, nullptr, nullptr, src, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
+            ASSERT_EQ(D3DXLoadSurfaceFromSurface(back, nullptr, nullptr, level, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
+            read[pool == D3DPOOL_MANAGED] = ReadSurface(back);
+            back->Release();
+            level->Release();
+            EXPECT_EQ(texture->Release(), 0u);
+        }
+        EXPECT_EQ(read[0], read[1]) << format;
+        if (format == D3DFMT_A8R8G8B8) {
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 8; ++x) EXPECT_EQ(read[0][size_t(y * 8 + x)], Pattern(x, y));
+        }
+    }
     src->Release();
-    level->Release();
-    EXPECT_EQ(texture->Release(), 0u);
 }
 
 // The console's bitmap loading: the size from GDI, then the pixels through D3DX.

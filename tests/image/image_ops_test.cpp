@@ -67,6 +67,23 @@ TEST(ImageDecode, FormatComesFromTheContentNotTheName) {
     EXPECT_TRUE(SamePixels(written, loaded));
 }
 
+// A file loaded again gives its image again, and a file rewritten in between (same name, same
+// size) gives its new content.
+TEST(ImageDecode, ReloadsFollowTheFileContent) {
+    TempDir dir;
+    std::vector<uint8_t> first, second;
+    const Image a = RandomImage(6, 4, 21, true), b = RandomImage(6, 4, 22, true);
+    ASSERT_TRUE(EncodeBmp(a, first, 32));
+    ASSERT_TRUE(EncodeBmp(b, second, 32));
+    for (const Image* expected : {&a, &a, &b, &b, &a}) {
+        WriteFile(dir / "state.bmp", expected == &a ? first : second);
+        Image loaded;
+        ASSERT_TRUE(LoadFile(dir / "state.bmp", loaded));
+        EXPECT_TRUE(SamePixels(*expected, loaded));
+        EXPECT_EQ(loaded.bitsPerPixel, 32u);
+    }
+}
+
 TEST(ImageDecode, UnreadableInputsFailAndLeaveNothing) {
     TempDir dir;
     WriteFile(dir / "text.bmp", {'h', 'e', 'l', 'l', 'o'});
@@ -223,18 +240,21 @@ TEST(Resize, HandComputedCases) {
     EXPECT_EQ(Resize(MakeImage(4, 1, {1, 2, 3, 4}), 8, 1, Filter::Point).pixels,
               (std::vector<uint32_t>{1, 1, 2, 2, 3, 3, 4, 4}));
 
-    // Box halving is the rounded mean of each 2x2 block, alpha included.
+    // Box halving (of both axes or of one) is the mean of each block rounded half up, alpha included.
     const Image block = MakeImage(2, 2, {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF});
     EXPECT_EQ(Resize(block, 1, 1, Filter::Box).pixels[0], 0x40404040u);
     const Image random = RandomImage(6, 4, 77, false);
-    const Image half = Resize(random, 3, 2, Filter::Box);
-    for (uint32_t y = 0; y < 2; ++y)
-        for (uint32_t x = 0; x < 3; ++x)
-            for (unsigned c = 0; c < 4; ++c) {
-                unsigned sum = 0;
-                for (uint32_t j = 0; j < 4; ++j) sum += ChannelOf(random.at(2 * x + j % 2, 2 * y + j / 2), c);
-                EXPECT_EQ(ChannelOf(half.at(x, y), c), (sum + 2) / 4) << x << "," << y;
-            }
+    for (auto [fx, fy] : {std::pair<uint32_t, uint32_t>{2, 2}, {1, 2}, {2, 1}}) {
+        const Image half = Resize(random, 6 / fx, 4 / fy, Filter::Box);
+        for (uint32_t y = 0; y < 4 / fy; ++y)
+            for (uint32_t x = 0; x < 6 / fx; ++x)
+                for (unsigned c = 0; c < 4; ++c) {
+                    unsigned sum = 0;
+                    for (uint32_t j = 0; j < fx * fy; ++j)
+                        sum += ChannelOf(random.at(fx * x + j % fx, fy * y + j / fx), c);
+                    EXPECT_EQ(ChannelOf(half.at(x, y), c), (sum + fx * fy / 2) / (fx * fy)) << x << "," << y;
+                }
+    }
 
     // Linear doubling of [0, 100]: centres at -0.25, 0.25, 0.75, 1.25 source pixels.
     EXPECT_EQ(Resize(MakeImage(2, 1, {0, 100}), 4, 1, Filter::Linear).pixels,

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <random>
 
 using namespace xtest;
 
@@ -53,6 +56,42 @@ TEST(TextForm, CommentsKeywordCaseLaxSeparatorsAndNumbers) {
     // Strings are taken as written: backslashes stay.
     Layout().dw(5).f(-0.5f).w(0).w(0).str("C:\\tex\\a.bmp").expectMatches(top(l, 2).get());
     Layout().dw(0).f(2.0f).w(0).w(0).str("#not a comment //").expectMatches(top(l, 3).get());
+}
+
+// Numbers in every spelling read as the correctly rounded value (DOUBLE members keep it whole),
+// DWORDs to the edges of their range.
+TEST(TextForm, NumbersReadExactly) {
+    std::mt19937 random(12);
+    const int count = 3000;
+    std::string list;
+    Layout floats = Layout().dw(count), doubles;
+    for (int i = 0; i < count; ++i) {
+        std::string digits = std::to_string(random());
+        digits += std::to_string(random()).substr(0, random() % 11);  // up to 20 digits
+        const size_t point = random() % (digits.size() + 2);
+        std::string number = (random() % 3 == 0 ? "-" : random() % 5 == 0 ? "+" : "") + digits;
+        if (point <= digits.size()) number.insert(number.size() - point, ".");
+        if (random() % 8 == 0) number += "e" + std::to_string(int(random() % 80) - 40);
+        list += number + (i + 1 < count ? ",\n" : ";\n");
+        const double d = std::strtod(number.c_str(), nullptr);
+        floats.f(std::abs(d) > double(FLT_MAX) ? std::copysign(INFINITY, float(d)) : float(d));
+        doubles.d(d);
+    }
+    const char* const words = "template Words { <01234567-89ab-cdef-0123-456789ABCDEF> DWORD n; array DWORD w[n]; }\n";
+    const std::string text = std::string(kHeader) + words +
+                             "template Numbers { <01234567-89ab-cdef-0123-456789ABCDEF> DWORD n; "
+                             "array FLOAT f[n]; array DOUBLE d[n]; }\n"
+                             "Numbers { " + std::to_string(count) + ";\n" + list + list + "}\n"
+                             "Words { 5; 4294967295, -2147483648, +7, 0, 012;; }\n";
+    const Loaded l = load(text);
+    ASSERT_EQ(S_OK, l.hr);
+    std::vector<uint8_t> both = floats.bytes(), wide = doubles.bytes();
+    both.insert(both.end(), wide.begin(), wide.end());
+    EXPECT_EQ(both, dataOf(top(l, 0).get()));
+    Layout().dw(5).dw(0xFFFFFFFFu).dw(0x80000000u).dw(7).dw(0).dw(12).expectMatches(top(l, 1).get());
+    for (const char* bad : {"4294967296", "-2147483649", "12345678901234567890", "1.5", "1e3"})
+        EXPECT_EQ(D3DXFERR_PARSEERROR, loadResult(std::string(kHeader) + words + "Words { 1; " + bad + "; }\n"))
+            << bad;
 }
 
 TEST(TextForm, ReferencesByNameAndGuidWithOrWithoutBrackets) {

@@ -146,6 +146,7 @@ public:
     Layout& str(const std::string& s);
 
     size_t size() const { return bytes_.size(); }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
     // Compares the locked data of `d` with this layout (gtest failures on mismatch).
     void expectMatches(ID3DXFileData* d) const;
 

@@ -363,6 +363,7 @@ HRESULT Finish(const std::vector<Placement>& parts, DWORD options, IDirect3DDevi
         hr = Mesh::CreateWith(device, options, built.format, built.contents, &raw);
         if (FAILED(hr)) return hr;
         Ref<ID3DXMesh> mesh(raw);
+        std::vector<uint8_t>().swap(built.contents.vertices);  // in the mesh now; the memory serves what follows
 
         Ref<ID3DXBuffer> adjacency, materials, effects;
         Ref<ID3DXSkinInfo> skin;
@@ -504,6 +505,8 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEV
     try {
         Walker walker;
         if (FAILED(hr = walker.Top(objects.Get()))) return hr;
+        // The meshes are read: the file's objects go before the mesh is built, which can use their memory.
+        objects.Detach()->Release();
         const Outputs o{ppAdjacency, ppMaterials, ppEffectInstances, pNumMaterials, nullptr, ppMesh};
         return Finish(walker.parts, Options, pD3DDevice, o, nullptr);
     } catch (const std::bad_alloc&) {

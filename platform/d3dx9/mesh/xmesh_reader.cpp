@@ -295,6 +295,8 @@ void ReadMeshObject(ID3DXFileData* data, XMesh* mesh) {
         const uint32_t faces = c.Count(4);
         mesh->faceStart.resize(size_t(faces) + 1);
         mesh->faceStart[0] = 0;
+        // Room for triangles and quads alike: every face takes at least two DWORDs of the data.
+        mesh->corners.reserve(std::min(size_t(faces) * 4, c.Left() / 4));
         for (uint32_t f = 0; f < faces; ++f) {
             const uint32_t n = c.Count(4);
             for (uint32_t k = 0; k < n; ++k) {

@@ -223,7 +223,7 @@ public:
         *ppEnumObj = nullptr;
         if (!pvSource) return D3DXFERR_BADVALUE;
         return guarded([&]() -> HRESULT {
-            std::vector<uint8_t> contents;
+            FileBytes contents;
             const uint8_t* data = nullptr;
             size_t size = 0;
             switch (loadflags) {
@@ -234,8 +234,8 @@ public:
                         ? platform::MapPath(static_cast<const char*>(pvSource))
                         : platform::MapPath(narrowPath(static_cast<const wchar_t*>(pvSource)).c_str());
                 if (!readWholeFile(path, contents)) return D3DXFERR_FILENOTFOUND;
-                data = contents.data();
-                size = contents.size();
+                data = contents.data.get();
+                size = contents.size;
                 break;
             }
             case D3DXF_FILELOAD_FROMMEMORY: {

@@ -4,21 +4,31 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace xfile {
 
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+bool readWholeFile(const std::string& path, FileBytes& out) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!f) return false;
-    out.clear();
-    out.reserve(size_t(st.st_size));
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) out.insert(out.end(), buf, buf + n);
-    return !std::ferror(f.get());
+    // Room for one byte more than the size: a file that grew meanwhile goes on in larger steps.
+    size_t capacity = size_t(st.st_size) + 1, done = 0;
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[capacity]);
+    for (;;) {
+        done += std::fread(bytes.get() + done, 1, capacity - done, f.get());
+        if (done < capacity || std::ferror(f.get())) break;
+        std::unique_ptr<uint8_t[]> bigger(new uint8_t[capacity * 2]);
+        std::memcpy(bigger.get(), bytes.get(), done);
+        bytes = std::move(bigger);
+        capacity *= 2;
+    }
+    if (std::ferror(f.get())) return false;
+    out.data = std::move(bytes);
+    out.size = done;
+    return true;
 }
 
 std::string narrowPath(const wchar_t* path) {

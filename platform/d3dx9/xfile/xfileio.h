@@ -2,13 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace xfile {
 
+// The bytes of a whole file, read into memory that is not cleared first.
+struct FileBytes {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+};
+
 // Reads a whole regular file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
+bool readWholeFile(const std::string& path, FileBytes& out);
 
 // UTF-8 form of a wide-character path.
 std::string narrowPath(const wchar_t* path);

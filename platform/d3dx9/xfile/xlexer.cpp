@@ -1,8 +1,12 @@
 // Tokenizers for the text and binary .x formats.
 #include "d3dx9/xfile/xlexer.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace xfile {
 
@@ -41,7 +45,53 @@ std::string_view unsign(std::string_view s) {
     return s;
 }
 
+// A decimal number without an exponent, of at most 19 digits, spelled as lex() reads one
+// number token: [sign] digits [. digits].
+struct PlainNumber {
+    const char* end;
+    bool negative;
+    bool fraction;
+    uint64_t mantissa;  // every digit, the fraction's included
+    unsigned scale;     // digits after the point
+};
+
+bool scanPlain(const char* p, const char* end, PlainNumber& out) {
+    out.negative = false;
+    if (p < end && (*p == '-' || *p == '+')) out.negative = *p++ == '-';
+    uint64_t m = 0;
+    unsigned digits = 0, scale = 0;
+    for (; p < end && isDigit(*p); ++p) {
+        if (++digits > 19) return false;
+        m = m * 10 + unsigned(*p - '0');
+    }
+    out.fraction = p < end && *p == '.';
+    if (out.fraction) {
+        for (++p; p < end && isDigit(*p); ++p, ++scale) {
+            if (++digits > 19) return false;
+            m = m * 10 + unsigned(*p - '0');
+        }
+        if (scale == 0) return false;
+    }
+    if (digits == 0 || (p < end && (*p == 'e' || *p == 'E'))) return false;
+    out.end = p;
+    out.mantissa = m;
+    out.scale = scale;
+    return true;
+}
+
+// Powers of ten that doubles hold exactly: a mantissa below 2^53 divided by one of them is the
+// correctly rounded value, as from_chars gives it.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 }  // namespace
+
+float toFloat(double d) {
+    if (std::isnan(d)) return std::numeric_limits<float>::quiet_NaN();
+    if (d > double(FLT_MAX)) return std::numeric_limits<float>::infinity();
+    if (d < -double(FLT_MAX)) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(d);
+}
 
 bool parseGuid(std::string_view s, GUID& out) {
     if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') return false;
@@ -200,7 +250,26 @@ Token TextLexer::nextNonSeparator() {
     return t;
 }
 
+bool TextLexer::atPlainNumber() {
+    if (hasPeek_) return false;
+    for (;;) {
+        while (p_ < end_ && (isSpace(*p_) || *p_ == ',' || *p_ == ';')) ++p_;
+        if (p_ < end_ && (*p_ == '#' || (*p_ == '/' && p_ + 1 < end_ && p_[1] == '/'))) {
+            const void* nl = std::memchr(p_, '\n', size_t(end_ - p_));
+            p_ = nl ? static_cast<const char*>(nl) + 1 : end_;
+            continue;
+        }
+        return !(end_ - p_ >= 36 && p_[8] == '-');  // perhaps a GUID
+    }
+}
+
 uint32_t TextLexer::readInt() {
+    PlainNumber n;
+    if (atPlainNumber() && scanPlain(p_, end_, n) && !n.fraction && n.mantissa <= UINT32_MAX) {
+        if (n.negative && n.mantissa > UINT64_C(2147483648)) fail(D3DXFERR_PARSEERROR);
+        p_ = n.end;
+        return n.negative ? 0u - uint32_t(n.mantissa) : uint32_t(n.mantissa);
+    }
     const Token t = nextNonSeparator();
     if (t.kind != Tok::Integer) fail(D3DXFERR_PARSEERROR);
     const std::string_view s = unsign(t.text);
@@ -212,6 +281,12 @@ uint32_t TextLexer::readInt() {
 }
 
 double TextLexer::readFloat() {
+    PlainNumber n;
+    if (atPlainNumber() && scanPlain(p_, end_, n) && n.mantissa <= (UINT64_C(1) << 53) && n.scale <= 22) {
+        p_ = n.end;
+        const double v = double(n.mantissa) / kPowersOfTen[n.scale];
+        return n.negative ? -v : v;
+    }
     const Token t = nextNonSeparator();
     if (t.kind != Tok::Integer && t.kind != Tok::Float) fail(D3DXFERR_PARSEERROR);
     const std::string_view s = unsign(t.text);
@@ -219,6 +294,20 @@ double TextLexer::readFloat() {
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc() || r.ptr != s.data() + s.size()) fail(D3DXFERR_PARSEERROR);
     return v;
+}
+
+void TextLexer::readInts(uint8_t* out, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t v = readInt();
+        std::memcpy(out + 4 * i, &v, 4);
+    }
+}
+
+void TextLexer::readFloats(uint8_t* out, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const float v = toFloat(readFloat());
+        std::memcpy(out + 4 * i, &v, 4);
+    }
 }
 
 std::string_view TextLexer::readString() {
@@ -429,6 +518,53 @@ double BinaryLexer::readFloat() {
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
+}
+
+// The file's little-endian values are copied as they are.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "binary values are read as little-endian words");
+
+void BinaryLexer::readInts(uint8_t* out, size_t n) {
+    while (n > 0) {
+        openList();
+        if (hasPeek_) {  // a lone integer record
+            hasPeek_ = false;
+            std::memcpy(out, &peeked_.integer, 4);
+            out += 4;
+            --n;
+            continue;
+        }
+        if (list_ != List::Ints) fail(D3DXFERR_PARSEERROR);
+        const size_t k = std::min<size_t>(n, listLeft_);  // the list's bytes were checked when it began
+        std::memcpy(out, p_, k * 4);
+        p_ += k * 4;
+        listLeft_ -= uint32_t(k);
+        out += k * 4;
+        n -= k;
+    }
+}
+
+void BinaryLexer::readFloats(uint8_t* out, size_t n) {
+    while (n > 0) {
+        openList();
+        if (hasPeek_ || list_ != List::Floats) fail(D3DXFERR_PARSEERROR);
+        const size_t k = std::min<size_t>(n, listLeft_);
+        for (size_t i = 0; i < k; ++i) {
+            float v;
+            if (floatBytes_ == 8) {
+                double d;
+                std::memcpy(&d, p_ + 8 * i, 8);
+                v = toFloat(d);
+            } else {
+                std::memcpy(&v, p_ + 4 * i, 4);
+                v = toFloat(v);
+            }
+            std::memcpy(out + 4 * i, &v, 4);
+        }
+        p_ += k * floatBytes_;
+        listLeft_ -= uint32_t(k);
+        out += k * 4;
+        n -= k;
+    }
 }
 
 std::string_view BinaryLexer::readString() {

@@ -56,6 +56,9 @@ public:
     uint32_t readInt();
     double readFloat();
     std::string_view readString();
+    // n DWORD or FLOAT values, stored as the locked data holds them.
+    void readInts(uint8_t* out, size_t n);
+    void readFloats(uint8_t* out, size_t n);
     bool valuesPending() const { return false; }
 
     // Bytes not yet read: every further value needs at least one.
@@ -64,6 +67,9 @@ public:
 private:
     Token lex();
     Token nextNonSeparator();
+    // Skips spaces, comments and separators; false where a plain number cannot start here
+    // (a peeked token, a GUID), which leaves the value to the tokenizer.
+    bool atPlainNumber();
 
     const char* p_;
     const char* end_;
@@ -81,6 +87,8 @@ public:
     uint32_t readInt();
     double readFloat();
     std::string_view readString();
+    void readInts(uint8_t* out, size_t n);
+    void readFloats(uint8_t* out, size_t n);
     // True while a number list still holds values that no member has taken.
     bool valuesPending() const { return listLeft_ != 0; }
 
@@ -104,6 +112,9 @@ private:
     Token peeked_;
     bool hasPeek_ = false;
 };
+
+// A value read for a FLOAT member: out of range gives an infinity, every NaN the quiet NaN.
+float toFloat(double d);
 
 // Parses "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (exactly 36 characters).
 bool parseGuid(std::string_view s, GUID& out);

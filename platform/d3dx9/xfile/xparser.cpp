@@ -5,11 +5,8 @@
 #include "d3dx9/xfile/xmszip.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <unordered_map>
 
@@ -60,13 +57,6 @@ uint64_t mulSat(uint64_t a, uint64_t b) {
     if (a == 0 || b == 0) return 0;
     if (a > kHuge / b) return kHuge;
     return a * b;
-}
-
-float toFloat(double d) {
-    if (std::isnan(d)) return std::numeric_limits<float>::quiet_NaN();
-    if (d > double(FLT_MAX)) return std::numeric_limits<float>::infinity();
-    if (d < -double(FLT_MAX)) return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(d);
 }
 
 std::string nameFrom(std::string_view s) {
@@ -275,9 +265,7 @@ private:
 
     template <class T>
     static void put(Node& node, const T& v) {
-        const size_t at = node.data.size();
-        node.data.resize(at + sizeof v);
-        std::memcpy(node.data.data() + at, &v, sizeof v);
+        std::memcpy(node.data.grow(sizeof v), &v, sizeof v);
     }
 
     // Reads one value of a primitive member; gives back integers for array sizes.
@@ -358,7 +346,14 @@ private:
         const size_t want = node.data.size() + size_t(count * elementBytes);
         if (want > node.data.capacity()) node.data.reserve(std::max(want, node.data.capacity() * 2));
 
-        if (isStruct) {
+        // Arrays of FLOATs or DWORDs (or of structures of nothing else) are read in one go.
+        const Prim flat = isStruct ? m.type->flat : m.prim;
+        const uint64_t values = count * (isStruct ? m.type->flatValues : 1);
+        if (flat == Prim::Float) {
+            lex_.readFloats(node.data.grow(size_t(values) * 4), size_t(values));
+        } else if (flat == Prim::Dword) {
+            lex_.readInts(node.data.grow(size_t(values) * 4), size_t(values));
+        } else if (isStruct) {
             for (uint64_t i = 0; i < count; ++i) readStruct(*m.type, node);
         } else {
             for (uint64_t i = 0; i < count; ++i) readValue(m.prim, node);

@@ -20,6 +20,14 @@ uint64_t addSat(uint64_t a, uint64_t b) { return std::min(kHuge, a + b); }
 
 }  // namespace
 
+void Bytes::reserve(size_t n) {
+    if (n <= capacity_) return;
+    std::unique_ptr<uint8_t[]> bigger(new uint8_t[n]);
+    if (size_) std::memcpy(bigger.get(), bytes_.get(), size_);
+    bytes_ = std::move(bigger);
+    capacity_ = n;
+}
+
 size_t GuidHash::operator()(const GUID& g) const {
     uint64_t a, b;
     std::memcpy(&a, &g, 8);
@@ -89,6 +97,12 @@ void Template::finish() {
         }
     }
     if (!fixedSize) fixedBytes = 0;
+    const Prim first = members.empty() ? Prim::Struct : members.front().prim;
+    const bool flatMembers = std::all_of(members.begin(), members.end(), [&](const Member& m) {
+        return m.prim == first && m.dims.empty();
+    });
+    flat = (first == Prim::Float || first == Prim::Dword) && flatMembers ? first : Prim::Struct;
+    flatValues = flat == Prim::Struct ? 0 : uint32_t(members.size());
     if (depth > kMaxTemplateDepth) fail(D3DXFERR_PARSEERROR);
     allowedNames.clear();
     allowedIds.clear();

@@ -3,6 +3,7 @@
 
 #include <d3dx9xof.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -83,6 +84,8 @@ struct Template {
                                  // needs none holds no data at all
     bool fixedSize = true;       // no member-sized arrays anywhere inside
     uint64_t fixedBytes = 0;     // locked size of one instance when fixedSize
+    Prim flat = Prim::Struct;    // Float or Dword when every member is one value of that type
+    uint32_t flatValues = 0;     // the number of those members
     std::unordered_set<std::string> allowedNames;   // restricted entries given by name only
     std::unordered_set<GUID, GuidHash> allowedIds;  // restricted entries given with a GUID
 
@@ -106,6 +109,27 @@ private:
     std::vector<TemplatePtr> ordered_;                // in order of first registration
 };
 
+// The locked data of one object: bytes that grow by appending, without clearing them first.
+class Bytes {
+public:
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const uint8_t* data() const { return bytes_.get(); }
+    size_t capacity() const { return capacity_; }
+    void reserve(size_t n);
+    // Room for n more bytes at the end; the caller fills them.
+    uint8_t* grow(size_t n) {
+        if (capacity_ - size_ < n) reserve(std::max(size_ + n, capacity_ * 2));
+        uint8_t* at = bytes_.get() + size_;
+        size_ += n;
+        return at;
+    }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t size_ = 0, capacity_ = 0;
+};
+
 struct Node;
 
 struct Child {
@@ -119,7 +143,7 @@ struct Node {
     std::string name;  // empty: unnamed
     GUID id{};
     size_t index = 0;  // position in Document::nodes
-    std::vector<uint8_t> data;
+    Bytes data;
     std::vector<std::unique_ptr<char[]>> strings;  // targets of the char* slots in data
     std::vector<Child> children;
 };
