@@ -226,10 +226,11 @@ void Preprocessor::Include(const Source& parent, const std::string& argument, in
     bool absolute = !name.empty() && (name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos);
     size_t slash = parent.path.find_last_of("\\/");
     if (!absolute && slash != std::string::npos) path = parent.path.substr(0, slash + 1) + name;
-    std::vector<uint8_t> contents;
+    xfile::FileBytes contents;
     if (!xfile::readWholeFile(platform::MapPath(path.c_str()), contents))
         Fail(line, "cannot open include file '" + name + "'");
-    Run(Source{name, path, nullptr}, std::string(contents.begin(), contents.end()), depth + 1);
+    Run(Source{name, path, nullptr}, std::string(reinterpret_cast<const char*>(contents.data.get()), contents.size),
+        depth + 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -671,7 +672,7 @@ HRESULT WINAPI D3DXAssembleShaderFromFileA(LPCSTR pSrcFile, CONST D3DXMACRO* pDe
     if (!ppShader) return D3DERR_INVALIDCALL;
     *ppShader = nullptr;
     if (!pSrcFile) return D3DERR_INVALIDCALL;
-    std::vector<uint8_t> contents;
+    xfile::FileBytes contents;
     if (!xfile::readWholeFile(platform::MapPath(pSrcFile), contents)) {
         if (ppErrorMsgs) {
             std::string message = std::string(pSrcFile) + ": error: cannot open the file\n";
@@ -679,6 +680,7 @@ HRESULT WINAPI D3DXAssembleShaderFromFileA(LPCSTR pSrcFile, CONST D3DXMACRO* pDe
         }
         return D3DXERR_INVALIDDATA;
     }
-    return Assemble(Source{pSrcFile, pSrcFile, nullptr}, std::string(contents.begin(), contents.end()), pDefines,
+    return Assemble(Source{pSrcFile, pSrcFile, nullptr},
+                    std::string(reinterpret_cast<const char*>(contents.data.get()), contents.size), pDefines,
                     pInclude, true, ppShader, ppErrorMsgs);
 }
