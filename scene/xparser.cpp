@@ -89,8 +89,7 @@ static bool XOnWalk(ID3DXFileData* pData, const XWalkStep* pWalk) {
     return false;
 }
 
-// Opens a file with the standard templates registered.
-static bool XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
+bool XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
     if (file == NULL) return false;
     ID3DXFile* pFile = NULL;
     if (FAILED(D3DXFileCreate(&pFile)) || pFile == NULL) return false;

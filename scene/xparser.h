@@ -13,6 +13,10 @@ struct XWalkStep {
     const XWalkStep* pUp;
 };
 
+// Opens a .x file with the standard templates registered: the file object and its enumeration,
+// which the caller releases.
+bool XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum);
+
 // A frame of a .x hierarchy: the platform's frame with a combined and an original transform.
 class CHierarchyFrame : public D3DXFRAME {
 public:
