@@ -4,6 +4,7 @@
 #include <new>
 
 #include <CD.h>
+
 #include "frame.h"
 #include "meshcontainer.h"
 #include "scene_fixture.h"
