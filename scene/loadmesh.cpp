@@ -15,57 +15,25 @@ static void SetDefaultMaterial(D3DXMATERIAL* pMaterial) {
     pMaterial->pTextureFilename = NULL;
 }
 
-HRESULT LoadMesh(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const char* file,
-                 const char* texturePath, DWORD newFVF, DWORD options) {
-    if (ppContainer == NULL || device == NULL || file == NULL || texturePath == NULL) return E_FAIL;
+char* CopyName(const char* name) {
+    size_t length = strlen(name);
+    char* copy = new char[length + 1];
+    memcpy(copy, name, length + 1);
+    return copy;
+}
 
-    DWORD loadFlags = newFVF != 0 ? D3DXMESH_SYSTEMMEM : options;
-
-    ID3DXBuffer* pAdjacencyBuffer = NULL;
-    ID3DXBuffer* pMaterialBuffer = NULL;
-    DWORD numMaterials = 0;
-    ID3DXMesh* pMesh = NULL;
-    HRESULT hr = D3DXLoadMeshFromXA(file, loadFlags, device, &pAdjacencyBuffer, &pMaterialBuffer, NULL,
-                                    &numMaterials, &pMesh);
-    if (FAILED(hr)) return hr;
-
-    IDirect3DVertexBuffer9* pVertexBuffer = NULL;
-    IDirect3DIndexBuffer9* pIndexBuffer = NULL;
-    if (newFVF != 0) {
-        ID3DXMesh* pClone = NULL;
-        hr = pMesh->CloneMeshFVF(options, newFVF, device, &pClone);
-        if (FAILED(hr)) {
-            if (pAdjacencyBuffer != NULL) pAdjacencyBuffer->Release();
-            if (pMaterialBuffer != NULL) pMaterialBuffer->Release();
-            pMesh->Release();
-            return hr;
-        }
-        pClone->GetVertexBuffer(&pVertexBuffer);
-        pClone->GetIndexBuffer(&pIndexBuffer);
-        pMesh->Release();
-        pMesh = pClone;
+void TakeAdjacency(CMeshContainerEx* pContainer, ID3DXBuffer* pAdjacencyBuffer) {
+    if (pAdjacencyBuffer == NULL) return;
+    DWORD size = pAdjacencyBuffer->GetBufferSize();
+    if (size != 0) {
+        pContainer->pAdjacency = new DWORD[(size + sizeof(DWORD) - 1) / sizeof(DWORD)];
+        memcpy(pContainer->pAdjacency, pAdjacencyBuffer->GetBufferPointer(), size);
     }
+    pAdjacencyBuffer->Release();
+}
 
-    CMeshContainerEx* pContainer = new CMeshContainerEx();
-    *ppContainer = pContainer;
-
-    size_t nameLength = strlen(file);
-    pContainer->Name = new char[nameLength + 1];
-    memcpy(pContainer->Name, file, nameLength + 1);
-    pContainer->MeshData.Type = D3DXMESHTYPE_MESH;
-    pContainer->MeshData.pMesh = pMesh;
-    pContainer->pIndexBuffer = pIndexBuffer;
-    pContainer->pVertexBuffer = pVertexBuffer;
-
-    if (pAdjacencyBuffer != NULL) {
-        DWORD size = pAdjacencyBuffer->GetBufferSize();
-        if (size != 0) {
-            pContainer->pAdjacency = new DWORD[(size + sizeof(DWORD) - 1) / sizeof(DWORD)];
-            memcpy(pContainer->pAdjacency, pAdjacencyBuffer->GetBufferPointer(), size);
-        }
-        pAdjacencyBuffer->Release();
-    }
-
+void TakeMaterials(CMeshContainerEx* pContainer, IDirect3DDevice9* device, ID3DXBuffer* pMaterialBuffer,
+                   DWORD numMaterials, const char* texturePath) {
     // Never trust a count beyond what the buffer holds.
     const D3DXMATERIAL* pFileMaterials = NULL;
     if (pMaterialBuffer != NULL) {
@@ -103,7 +71,66 @@ HRESULT LoadMesh(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const
         }
     }
     if (pMaterialBuffer != NULL) pMaterialBuffer->Release();
+}
+
+// A whole .x file as one container; the buffers of the FVF copy are kept only when asked for.
+static HRESULT LoadWholeFile(CMeshContainerEx** ppContainer, const D3DXMATRIX* pMatrix, IDirect3DDevice9* device,
+                             const char* file, const char* texturePath, DWORD newFVF, DWORD options,
+                             bool keepCopyBuffers) {
+    if (ppContainer == NULL || device == NULL || file == NULL || texturePath == NULL) return E_FAIL;
+
+    DWORD loadFlags = newFVF != 0 ? D3DXMESH_SYSTEMMEM : options;
+
+    ID3DXBuffer* pAdjacencyBuffer = NULL;
+    ID3DXBuffer* pMaterialBuffer = NULL;
+    DWORD numMaterials = 0;
+    ID3DXMesh* pMesh = NULL;
+    HRESULT hr = D3DXLoadMeshFromXA(file, loadFlags, device, &pAdjacencyBuffer, &pMaterialBuffer, NULL,
+                                    &numMaterials, &pMesh);
+    if (FAILED(hr)) return hr;
+
+    IDirect3DVertexBuffer9* pVertexBuffer = NULL;
+    IDirect3DIndexBuffer9* pIndexBuffer = NULL;
+    if (newFVF != 0) {
+        ID3DXMesh* pClone = NULL;
+        hr = pMesh->CloneMeshFVF(options, newFVF, device, &pClone);
+        if (FAILED(hr)) {
+            if (pAdjacencyBuffer != NULL) pAdjacencyBuffer->Release();
+            if (pMaterialBuffer != NULL) pMaterialBuffer->Release();
+            pMesh->Release();
+            return hr;
+        }
+        if (keepCopyBuffers) {
+            pClone->GetVertexBuffer(&pVertexBuffer);
+            pClone->GetIndexBuffer(&pIndexBuffer);
+        }
+        pMesh->Release();
+        pMesh = pClone;
+    }
+
+    CMeshContainerEx* pContainer = new CMeshContainerEx();
+    *ppContainer = pContainer;
+
+    pContainer->Name = CopyName(file);
+    pContainer->MeshData.Type = D3DXMESHTYPE_MESH;
+    pContainer->MeshData.pMesh = pMesh;
+    pContainer->pIndexBuffer = pIndexBuffer;
+    pContainer->pVertexBuffer = pVertexBuffer;
+    if (pMatrix != NULL) pContainer->matMesh = *pMatrix;
+
+    TakeAdjacency(pContainer, pAdjacencyBuffer);
+    TakeMaterials(pContainer, device, pMaterialBuffer, numMaterials, texturePath);
 
     pContainer->MeshData.pMesh->OptimizeInplace(D3DXMESHOPT_DONOTSPLIT, NULL, NULL, NULL, NULL);
     return S_OK;
+}
+
+HRESULT LoadMesh(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const char* file,
+                 const char* texturePath, DWORD newFVF, DWORD options) {
+    return LoadWholeFile(ppContainer, NULL, device, file, texturePath, newFVF, options, true);
+}
+
+HRESULT LoadMeshEx(CMeshContainerEx** ppContainer, const D3DXMATRIX* pMatrix, IDirect3DDevice9* device,
+                   const char* file, const char* texturePath, DWORD newFVF, DWORD options) {
+    return LoadWholeFile(ppContainer, pMatrix, device, file, texturePath, newFVF, options, false);
 }

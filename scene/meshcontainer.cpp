@@ -106,52 +106,5 @@ CMeshContainerEx* CMeshContainerEx::GetFrameNext() { return pFrameNext; }
 void CMeshContainerEx::SetFrameNext(CMeshContainerEx* pContainer) { pFrameNext = pContainer; }
 
 HRESULT CFrame::DrawMeshContainer(CMeshContainerEx* pContainer, bool useTextures) {
-    if (pContainer == NULL || pContainer->MeshData.pMesh == NULL || pContainer->NumMaterials == 0 ||
-        pContainer->pMaterials == NULL)
-        return E_FAIL;
-
-    IDirect3DDevice9* pDevice = NULL;
-    if (FAILED(pContainer->MeshData.pMesh->GetDevice(&pDevice)) || pDevice == NULL) return E_FAIL;
-
-    DWORD savedBlend = 0, savedSrcBlend = 0, savedDestBlend = 0;
-    pDevice->GetRenderState(D3DRS_ALPHABLENDENABLE, &savedBlend);
-    pDevice->GetRenderState(D3DRS_SRCBLEND, &savedSrcBlend);
-    pDevice->GetRenderState(D3DRS_DESTBLEND, &savedDestBlend);
-    DWORD blend = savedBlend;
-
-    ID3DXMesh* pMesh = pContainer->pSkinnedMesh != NULL ? pContainer->pSkinnedMesh : pContainer->MeshData.pMesh;
-
-    for (DWORD i = 0; i < pContainer->NumMaterials; i++) {
-        const D3DMATERIAL9& material = pContainer->pMaterials[i].MatD3D;
-        pDevice->SetMaterial(&material);
-
-        if (useTextures) {
-            pDevice->SetTexture(0, pContainer->ppTextures != NULL ? pContainer->ppTextures[i] : NULL);
-        }
-
-        if (material.Diffuse.a != 1.0f) {
-            if (blend != 1) {
-                blend = 1;
-                pDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-                pDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-                pDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_DESTCOLOR);
-            }
-        } else if (blend != 0) {
-            blend = 0;
-            pDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-        }
-
-        pMesh->DrawSubset(i);
-    }
-
-    pDevice->SetTexture(0, NULL);
-
-    if (blend != savedBlend) {
-        pDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, savedBlend);
-        pDevice->SetRenderState(D3DRS_SRCBLEND, savedSrcBlend);
-        pDevice->SetRenderState(D3DRS_DESTBLEND, savedDestBlend);
-    }
-
-    pDevice->Release();
-    return S_OK;
+    return DrawContainerMaterials(pContainer, useTextures, false);
 }

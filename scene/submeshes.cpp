@@ -41,7 +41,7 @@ BOOL CFrame::LoadSubMeshes(const char* file, IDirect3DDevice9* pDevice) {
 
     ID3DXFile* pFile = NULL;
     ID3DXFileEnumObject* pEnum = NULL;
-    if (!XOpen(file, &pFile, &pEnum)) return FALSE;
+    if (FAILED(XOpen(file, &pFile, &pEnum))) return FALSE;
 
     int budget = SUBMESH_MAX_OBJECTS;
     SIZE_T count = 0;

@@ -18,7 +18,7 @@ static GUID XGetType(ID3DXFileData* pData) {
     return guid;
 }
 
-static char* XGetName(ID3DXFileData* pData) {
+char* XGetName(ID3DXFileData* pData) {
     if (pData == NULL) return NULL;
     SIZE_T size = 0;
     if (FAILED(pData->GetName(NULL, &size)) || size == 0) return NULL;
@@ -89,22 +89,22 @@ static bool XOnWalk(ID3DXFileData* pData, const XWalkStep* pWalk) {
     return false;
 }
 
-bool XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
-    if (file == NULL) return false;
+HRESULT XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
+    if (file == NULL) return E_FAIL;
     ID3DXFile* pFile = NULL;
-    if (FAILED(D3DXFileCreate(&pFile)) || pFile == NULL) return false;
-    if (FAILED(pFile->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES))) {
-        pFile->Release();
-        return false;
-    }
+    HRESULT hr = D3DXFileCreate(&pFile);
+    if (FAILED(hr) || pFile == NULL) return FAILED(hr) ? hr : E_FAIL;
+    hr = pFile->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES);
     ID3DXFileEnumObject* pEnum = NULL;
-    if (FAILED(pFile->CreateEnumObject(file, D3DXF_FILELOAD_FROMFILE, &pEnum)) || pEnum == NULL) {
+    if (SUCCEEDED(hr)) hr = pFile->CreateEnumObject(file, D3DXF_FILELOAD_FROMFILE, &pEnum);
+    if (SUCCEEDED(hr) && pEnum == NULL) hr = E_FAIL;
+    if (FAILED(hr)) {
         pFile->Release();
-        return false;
+        return hr;
     }
     *ppFile = pFile;
     *ppEnum = pEnum;
-    return true;
+    return S_OK;
 }
 
 // ---- CHierarchyFrame
@@ -181,7 +181,7 @@ BOOL CXFileParser::ParseObject(ID3DXFileData* pData, ID3DXFileData*, DWORD depth
 BOOL CXFileParser::Parse(const char* file, void* pUserData) {
     ID3DXFile* pFile = NULL;
     ID3DXFileEnumObject* pEnum = NULL;
-    if (!XOpen(file, &pFile, &pEnum)) return FALSE;
+    if (FAILED(XOpen(file, &pFile, &pEnum))) return FALSE;
 
     if (BeginParse(pUserData) == TRUE) {
         SIZE_T count = 0;
@@ -246,6 +246,7 @@ CMeshHierarchyParser::CMeshHierarchyParser() {
     NewFVF = 0;
     LoadFlags = 0;
     m_pWalk = NULL;
+    OpenResult = S_OK;
 }
 
 CMeshHierarchyParser::~CMeshHierarchyParser() {
@@ -258,7 +259,8 @@ CMeshHierarchyParser::~CMeshHierarchyParser() {
 BOOL CMeshHierarchyParser::Parse(const char* file, CHierarchyFrame** ppFrameLink) {
     ID3DXFile* pFile = NULL;
     ID3DXFileEnumObject* pEnum = NULL;
-    if (!XOpen(file, &pFile, &pEnum)) return FALSE;
+    OpenResult = XOpen(file, &pFile, &pEnum);
+    if (FAILED(OpenResult)) return FALSE;
 
     SIZE_T count = 0;
     if (FAILED(pEnum->GetChildren(&count))) count = 0;

@@ -13,10 +13,6 @@ struct XWalkStep {
     const XWalkStep* pUp;
 };
 
-// Opens a .x file with the standard templates registered: the file object and its enumeration,
-// which the caller releases.
-bool XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum);
-
 // A frame of a .x hierarchy: the platform's frame with a combined and an original transform.
 class CHierarchyFrame : public D3DXFRAME {
 public:
@@ -80,6 +76,8 @@ public:
     DWORD ParseFlags;
     CMeshContainerEx* RootMesh;
     CHierarchyFrame* RootFrame;
+    // What opening the file gave at the last Parse.
+    HRESULT OpenResult;
 
 private:
     const XWalkStep* m_pWalk;
@@ -90,3 +88,9 @@ private:
 
 #define XPARSE_LOAD_MESHES 1
 #define XPARSE_BUILD_FRAMES 2
+
+// A new copy of a data object's name, null when it has none.
+char* XGetName(ID3DXFileData* pData);
+// Opens a .x file with the standard templates registered: the file object and its enumeration,
+// which the caller releases; the failing call's code otherwise.
+HRESULT XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum);

@@ -1,6 +1,6 @@
 // IDirect3DDevice9 on an OpenGL context. The back buffer is a framebuffer object of the
 // presentation size whose rows are stored top row first, as Direct3D addresses them; Present
-// copies it to the window.
+// shows it in the window and keeps it as the front buffer.
 #pragma once
 
 #include <d3d9.h>
@@ -159,7 +159,6 @@ public:
     DeviceCondition Condition() const { return condition_; }
     // Makes the device's context current; false when it cannot be.
     bool MakeCurrent();
-    GLuint BackBufferFramebuffer() const { return backFbo_; }
     // Reads the back buffer, top row first, as 0xAARRGGBB.
     std::vector<uint32_t> ReadBackBuffer(const RECT& rect);
     // Writes pixels (0xAARRGGBB, top row first) into the back buffer.
@@ -171,6 +170,11 @@ public:
         if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
     }
     void FailNextReset() { failNextReset_ = true; }
+    // Resources count themselves when made and destroyed; Reset refuses while any of the
+    // default pool lives.
+    void CountResource(D3DPOOL pool, int change) {
+        if (pool == D3DPOOL_DEFAULT) defaultResources_ += change;
+    }
     // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
     void ForgetPrograms(const std::string& prefix);
 
@@ -182,8 +186,15 @@ private:
     HRESULT Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                  D3DPRESENT_PARAMETERS* params);
     HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* params);
+    // Drops the textures, streams, indices, declaration and shader the device holds.
+    void ReleaseBindings();
     bool CreateBackBuffer(UINT width, UINT height);
     void DestroyBackBuffer();
+    void AbandonBackBuffer();
+    // Brings the back buffer's content back from the presented image before it is drawn on.
+    void RestoreBackBuffer();
+    // The framebuffer that holds the back buffer's content.
+    GLuint BackContent() const { return backInSpare_ ? spare_.fbo.Get() : back_.fbo.Get(); }
     void OnEvent(const SDL_Event& event);
     // Draws what `call` describes with the current state.
     HRESULT Submit(const DrawCall& call);
@@ -192,8 +203,10 @@ private:
     void SetUniforms(const Program& program, const FfpDesc& desc, bool pretransformed);
     // Framebuffer, viewport, rasteriser, depth, stencil, colour mask and blending.
     void ApplyOutputState(bool pretransformed);
-    // Keeps the presented image for GetFrontBufferData, then shows it in the window.
-    void PresentImage(const RECT& src, const RECT* dst, int drawW, int drawH);
+    // The image to show when the back buffer fills the client area: the back buffer itself.
+    GLuint PresentBackBuffer();
+    // The image to show otherwise: the client area with the back buffer (or `src` of it) in it.
+    GLuint ComposeClientImage(const RECT& src, const RECT* dst, int clientW, int clientH);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -206,7 +219,28 @@ private:
     DeviceState state_;
     DeviceCondition condition_ = DeviceCondition::Operational;
     bool inScene_ = false;
-    GLuint backFbo_ = 0, backColor_ = 0, backDepth_ = 0;
+    // A colour image with its framebuffer.
+    struct ColorTarget {
+        GlFramebuffer fbo;
+        GlTexture color;
+        void Reset() {
+            fbo.Reset();
+            color.Reset();
+        }
+        void Abandon() {
+            fbo.Abandon();
+            color.Abandon();
+        }
+    };
+    // The back buffer and a spare of its size, both on the one depth-stencil buffer. Present swaps
+    // them: the spare then holds the front buffer, and the back buffer's content until it is drawn on.
+    ColorTarget back_, spare_;
+    GlRenderbuffer depth_;
+    bool backInSpare_ = false;
+    // The client area's image when the back buffer does not fill it, or with a source rectangle.
+    ColorTarget clientImage_;
+    int clientW_ = 0, clientH_ = 0;
+    enum class Front { None, Spare, ClientImage } front_ = Front::None;
     ComPtr<IDirect3DBaseTexture9> textures_[kMaxStages];
     ComPtr<IDirect3DVertexBuffer9> streams_[kMaxStreams];
     UINT streamOffsets_[kMaxStreams] = {};
@@ -221,10 +255,7 @@ private:
     UINT cursorW_ = 0, cursorH_ = 0;
     GlTexture cursorTexture_;
     bool failNextReset_ = false;
-    // The image last shown in the window, rows top first, of the drawable's size.
-    GlTexture frontColor_;
-    GlFramebuffer frontFbo_;
-    int frontW_ = 0, frontH_ = 0;
+    int defaultResources_ = 0;
     std::unique_ptr<Renderer> renderer_;
 };
 

@@ -225,7 +225,8 @@ int FfpAttribute(const VertexElement& e) {
     }
 }
 
-void SetAttribute(GLuint loc, BYTE type, GLsizei stride, size_t offset) {
+// Points an attribute at its data; false for a type it cannot read.
+bool SetAttribute(GLuint loc, BYTE type, GLsizei stride, size_t offset) {
     const void* p = reinterpret_cast<const void*>(offset);
     switch (type) {
     case D3DDECLTYPE_FLOAT1: glVertexAttribPointer(loc, 1, GL_FLOAT, GL_FALSE, stride, p); break;
@@ -246,9 +247,9 @@ void SetAttribute(GLuint loc, BYTE type, GLsizei stride, size_t offset) {
     case D3DDECLTYPE_DEC3N: glVertexAttribPointer(loc, 4, GL_INT_2_10_10_10_REV, GL_TRUE, stride, p); break;
     case D3DDECLTYPE_FLOAT16_2: glVertexAttribPointer(loc, 2, GL_HALF_FLOAT, GL_FALSE, stride, p); break;
     case D3DDECLTYPE_FLOAT16_4: glVertexAttribPointer(loc, 4, GL_HALF_FLOAT, GL_FALSE, stride, p); break;
-    default: return;
+    default: return false;
     }
-    glEnableVertexAttribArray(loc);
+    return true;
 }
 
 }  // namespace
@@ -335,6 +336,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
 
 HRESULT Device::Submit(const DrawCall& call) {
     if (!MakeCurrent()) return D3D_OK;
+    RestoreBackBuffer();
     if (!renderer_) renderer_ = std::make_unique<Renderer>();
     Renderer& r = *renderer_;
 
@@ -414,29 +416,30 @@ HRESULT Device::Submit(const DrawCall& call) {
 
     // Vertex input.
     glBindVertexArray(r.VertexArray());
-    for (GLuint loc = 0; loc < 16; ++loc) {
-        glDisableVertexAttribArray(loc);
-        glVertexAttribDivisor(loc, 0);
-        glVertexAttrib4f(loc, 0.0f, 0.0f, 0.0f, 1.0f);
-    }
-    if (call.userVertices) {
-        glBindBuffer(GL_ARRAY_BUFFER, r.UserVertices());
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr((last + 1) * call.userStride), call.userVertices, GL_STREAM_DRAW);
-    }
+    // User vertices go to the stream buffer at a whole vertex: the draw starts at that one.
+    GLint userFirst = 0;
+    if (call.userVertices)
+        userFirst = GLint(r.UserVertices().Write(GL_ARRAY_BUFFER, call.userVertices,
+                                                 size_t(last + 1) * call.userStride, call.userStride) /
+                          call.userStride);
+    uint32_t enabled = 0;
     for (size_t i = 0; i < bindingCount; ++i) {
         const VertexElement& e = *bindings[i].element;
-        if (call.userVertices) {
-            glBindBuffer(GL_ARRAY_BUFFER, r.UserVertices());
-            SetAttribute(bindings[i].location, e.type, GLsizei(call.userStride), e.offset);
-        } else {
+        GLuint loc = bindings[i].location;
+        UINT stride = call.userStride;
+        size_t offset = e.offset;
+        if (!call.userVertices) {
             auto* vb = AsVertexBuffer(streams_[e.stream].Get());
             vb->Store().Sync(GL_ARRAY_BUFFER);
-            UINT stride = streamStrides_[e.stream];
-            SetAttribute(bindings[i].location, e.type, GLsizei(stride), size_t(streamOffsets_[e.stream]) + e.offset);
-            // A stride of 0 gives every vertex the same data.
-            if (stride == 0) glVertexAttribDivisor(bindings[i].location, 1);
+            stride = streamStrides_[e.stream];
+            offset = size_t(streamOffsets_[e.stream]) + e.offset;
         }
+        if (!SetAttribute(loc, e.type, GLsizei(stride), offset)) continue;
+        enabled |= 1u << loc;
+        // A stride of 0 gives every vertex the same data.
+        r.SetDivisor(loc, stride == 0 ? 1 : 0);
     }
+    r.EnableAttributes(enabled);
 
     // The program.
     FfpDesc desc = {};
@@ -454,20 +457,19 @@ HRESULT Device::Submit(const DrawCall& call) {
         glActiveTexture(GLenum(GL_TEXTURE0 + s));
         glBindTexture(GL_TEXTURE_2D, AsTexture(textures_[s].Get())->GlName());
         glBindSampler(GLuint(s), r.Sampler(s));
-        SetSampler(r.Sampler(s), state_.samplerStates[s], r);
+        if (r.SamplerChanges(s, state_.samplerStates[s])) SetSampler(r.Sampler(s), state_.samplerStates[s], r);
     }
     glActiveTexture(GL_TEXTURE0);
 
     GLenum mode = GlPrimitive(call.type);
     if (!call.indexed) {
-        glDrawArrays(mode, call.userVertices ? 0 : GLint(call.startVertex), GLsizei(call.count));
+        glDrawArrays(mode, call.userVertices ? userFirst : GLint(call.startVertex), GLsizei(call.count));
     } else {
         GLenum type = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         if (call.userIndices) {
-            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.UserIndices());
-            glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(size_t(call.count) * indexSize), call.userIndices,
-                         GL_STREAM_DRAW);
-            glDrawElements(mode, GLsizei(call.count), type, nullptr);
+            size_t offset = r.UserIndices().Write(GL_ELEMENT_ARRAY_BUFFER, call.userIndices,
+                                                  size_t(call.count) * indexSize, 4);
+            glDrawElementsBaseVertex(mode, GLsizei(call.count), type, reinterpret_cast<const void*>(offset), userFirst);
         } else {
             ib->Store().Sync(GL_ELEMENT_ARRAY_BUFFER);
             glDrawElementsBaseVertex(mode, GLsizei(call.count), type,
@@ -475,7 +477,6 @@ HRESULT Device::Submit(const DrawCall& call) {
                                      call.baseVertex);
         }
     }
-    glBindVertexArray(0);
     return D3D_OK;
 }
 
@@ -646,7 +647,7 @@ void Device::SetUniforms(const Program& p, const FfpDesc& desc, bool pretransfor
 void Device::ApplyOutputState(bool pretransformed) {
     const DWORD* rs = state_.renderStates;
     const D3DVIEWPORT9& vp = state_.viewport;
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
     glViewport(GLint(vp.X), GLint(vp.Y), GLsizei(vp.Width), GLsizei(vp.Height));
     // Pre-transformed z is the depth itself.
     if (pretransformed) glDepthRange(0.0, 1.0);

@@ -1,7 +1,9 @@
 #include "d3d9/renderer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform::d3d9 {
 namespace {
@@ -93,8 +95,8 @@ Renderer::Renderer() {
                   epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
     mirrorOnce_ = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge");
     vao_ = GlVertexArray::Generate();
-    userVertices_ = GlBuffer::Generate();
-    userIndices_ = GlBuffer::Generate();
+    userVertices_ = StreamBuffer(GlBuffer::Generate());
+    userIndices_ = StreamBuffer(GlBuffer::Generate());
     for (auto& s : samplers_) s = GlSampler::Generate();
 }
 
@@ -110,6 +112,56 @@ void Renderer::Abandon() {
     for (auto& s : samplers_) s.Abandon();
 }
 
+size_t StreamBuffer::Write(GLenum target, const void* data, size_t size, size_t align) {
+    constexpr size_t kInitialCapacity = size_t(1) << 20;
+    glBindBuffer(target, name_.Get());
+    size_t offset = (used_ + align - 1) / align * align;
+    if (offset + size > capacity_) {
+        capacity_ = std::max(capacity_, kInitialCapacity);
+        while (capacity_ < size) capacity_ *= 2;
+        glBufferData(target, GLsizeiptr(capacity_), nullptr, GL_STREAM_DRAW);
+        offset = 0;
+    }
+    // Nothing drawn so far reads this range of the store.
+    void* p = glMapBufferRange(target, GLintptr(offset), GLsizeiptr(size),
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (p) {
+        std::memcpy(p, data, size);
+        glUnmapBuffer(target);
+    } else {
+        glBufferSubData(target, GLintptr(offset), GLsizeiptr(size), data);
+    }
+    used_ = offset + size;
+    return offset;
+}
+
+void Renderer::EnableAttributes(uint32_t mask) {
+    for (uint32_t changed = mask ^ enabledAttributes_; changed; changed &= changed - 1) {
+        GLuint loc = GLuint(__builtin_ctz(changed));
+        if (mask & (1u << loc)) {
+            glEnableVertexAttribArray(loc);
+        } else {
+            glDisableVertexAttribArray(loc);
+            glVertexAttrib4f(loc, 0.0f, 0.0f, 0.0f, 1.0f);
+        }
+    }
+    enabledAttributes_ = mask;
+}
+
+void Renderer::SetDivisor(GLuint location, GLuint divisor) {
+    if (divisors_[location] == divisor) return;
+    glVertexAttribDivisor(location, divisor);
+    divisors_[location] = divisor;
+}
+
+bool Renderer::SamplerChanges(int stage, const DWORD* states) {
+    if (samplerSet_[stage] && std::memcmp(samplerStates_[stage], states, sizeof samplerStates_[stage]) == 0)
+        return false;
+    std::memcpy(samplerStates_[stage], states, sizeof samplerStates_[stage]);
+    samplerSet_[stage] = true;
+    return true;
+}
+
 Program* Renderer::Cached(const std::string& key) {
     auto it = programs_.find(key);
     return it == programs_.end() ? nullptr : it->second.get();
@@ -122,6 +174,7 @@ Program* Renderer::Store(const std::string& key, std::unique_ptr<Program> progra
 }
 
 void Renderer::Forget(const std::string& prefix) {
+    lastProgram_ = nullptr;
     for (auto it = programs_.begin(); it != programs_.end();) {
         if (it->first.compare(0, prefix.size(), prefix) == 0) it = programs_.erase(it);
         else ++it;
@@ -129,10 +182,14 @@ void Renderer::Forget(const std::string& prefix) {
 }
 
 Program* Renderer::FixedFunction(const FfpDesc& desc) {
+    if (lastProgram_ && std::memcmp(&desc, &lastDesc_, sizeof desc) == 0) return lastProgram_;
     std::string key = "ffp:" + desc.Key();
     auto it = programs_.find(key);
-    if (it != programs_.end()) return it->second.get();
-    return Store(key, BuildProgram(FfpVertexShader(desc), FfpFragmentShader(desc)));
+    Program* program = it != programs_.end() ? it->second.get()
+                                             : Store(key, BuildProgram(FfpVertexShader(desc), FfpFragmentShader(desc)));
+    lastDesc_ = desc;
+    lastProgram_ = program;
+    return program;
 }
 
 const VertexLayout* Renderer::FvfLayout(DWORD fvf) {
@@ -180,12 +237,13 @@ void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, i
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBindSampler(0, samplers_[0].Get());
+    samplerSet_[0] = false;
     glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glBindVertexArray(vao_.Get());
-    for (GLuint i = 0; i < 16; ++i) glDisableVertexAttribArray(i);
+    EnableAttributes(0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glDisable(GL_BLEND);
 }

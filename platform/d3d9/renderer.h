@@ -29,6 +29,22 @@ struct DrawCall {
     D3DFORMAT userIndexFormat = D3DFMT_INDEX16;
 };
 
+// A buffer that user-pointer draws write one after another; when it is full, a new store takes
+// its place and the draws already made keep the old one.
+class StreamBuffer {
+public:
+    StreamBuffer() = default;
+    explicit StreamBuffer(GlBuffer name) : name_(std::move(name)) {}
+    // Copies `size` bytes in through `target` (which it binds) at a multiple of `align`; returns
+    // their offset.
+    size_t Write(GLenum target, const void* data, size_t size, size_t align);
+    void Abandon() { name_.Abandon(); }
+
+private:
+    GlBuffer name_;
+    size_t capacity_ = 0, used_ = 0;
+};
+
 // A linked program and the locations of the uniforms the device sets.
 struct Program {
     GlProgram program;
@@ -65,10 +81,16 @@ public:
     void Forget(const std::string& prefix);
 
     GLuint VertexArray() const { return vao_.Get(); }
-    // Buffers for user-pointer draws, filled anew each time.
-    GLuint UserVertices() const { return userVertices_.Get(); }
-    GLuint UserIndices() const { return userIndices_.Get(); }
+    // Where user-pointer draws put their vertices and indices.
+    StreamBuffer& UserVertices() { return userVertices_; }
+    StreamBuffer& UserIndices() { return userIndices_; }
+    // Enables exactly the vertex attribute arrays in `mask` (bit n: location n) of the vertex
+    // array; the others read (0, 0, 0, 1).
+    void EnableAttributes(uint32_t mask);
+    void SetDivisor(GLuint location, GLuint divisor);
     GLuint Sampler(int stage) const { return samplers_[stage].Get(); }
+    // Whether sampler `stage` needs these states set: false when it has them already.
+    bool SamplerChanges(int stage, const DWORD* states);
     // The layout of a flexible vertex format, null when the format is invalid.
     const VertexLayout* FvfLayout(DWORD fvf);
 
@@ -80,9 +102,17 @@ private:
     bool anisotropy_ = false;
     bool mirrorOnce_ = false;
     std::unordered_map<std::string, std::unique_ptr<Program>> programs_;
+    // The fixed-function program of the last draw: most draws keep the state of the one before.
+    FfpDesc lastDesc_ = {};
+    Program* lastProgram_ = nullptr;
     GlVertexArray vao_;
-    GlBuffer userVertices_, userIndices_;
+    StreamBuffer userVertices_, userIndices_;
+    uint32_t enabledAttributes_ = 0;
+    GLuint divisors_[16] = {};
     GlSampler samplers_[8];
+    // The states each sampler was last set from; none until it is set.
+    DWORD samplerStates_[8][D3DSAMP_COUNT] = {};
+    bool samplerSet_[8] = {};
     std::unique_ptr<Program> cursorProgram_;
     std::unordered_map<DWORD, std::unique_ptr<VertexLayout>> fvfLayouts_;
 };

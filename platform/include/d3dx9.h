@@ -10,3 +10,4 @@
 #include "d3dx9tex.h"
 #include "d3dx9mesh.h"
 #include "d3dx9xof.h"
+#include "d3dx9shader.h"

@@ -20,17 +20,19 @@ char* _strupr(char* str);
 int _stricmp(const char* a, const char* b);
 int _strnicmp(const char* a, const char* b, size_t n);
 
-namespace wincrt {
-int rand();
-void srand(unsigned int seed);
+// The Windows runtime's random sequence and text streams. The standard names stay, so that
+// rand, ::rand and std::rand (fopen alike) are one function as on Windows; only the symbols they
+// link to are the runtime's own (defined in platform/win32/crt.cpp).
+#ifdef __USE_FILE_OFFSET64
+#error "fopen cannot be given the Windows runtime's stream when _FILE_OFFSET_BITS is 64"
+#endif
+extern "C" {
+int rand() noexcept __asm__("wincrt_rand");
+void srand(unsigned int seed) noexcept __asm__("wincrt_srand");
 // Opens a file by a Windows path; text mode ("t" or no "b") turns "\n" into CR LF on write and
 // CR LF into "\n" on read.
-FILE* fopen(const char* path, const char* mode);
-}  // namespace wincrt
+FILE* fopen(const char* path, const char* mode) __asm__("wincrt_fopen");
+}
 
-// The game sees the Windows runtime's sequence, range and text streams.
 #undef RAND_MAX
 #define RAND_MAX 0x7fff
-#define rand wincrt::rand
-#define srand wincrt::srand
-#define fopen wincrt::fopen

@@ -11,9 +11,8 @@
 #include <cerrno>
 #include <string>
 
-#undef fopen
-#undef rand
-#undef srand
+// The C library's own fopen, which wincrt.h gives another symbol.
+extern "C" FILE* NativeFopen(const char* path, const char* mode) __asm__("fopen");
 
 int _creat(const char* filename, int pmode) {
     if (!filename) return -1;
@@ -78,7 +77,6 @@ int _strnicmp(const char* a, const char* b, size_t n) {
 
 int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, size_t(-1)); }
 
-namespace wincrt {
 namespace {
 
 // The Microsoft runtime's linear congruential generator; its seed starts at 1.
@@ -131,14 +129,15 @@ int TextClose(void* cookie) { return std::fclose(static_cast<FILE*>(cookie)) == 
 
 }  // namespace
 
-int rand() {
+// The symbols of rand, srand and fopen for every file that includes wincrt.h.
+extern "C" int wincrt_rand() noexcept {
     g_seed = g_seed * 214013u + 2531011u;
     return int((g_seed >> 16) & 0x7fffu);
 }
 
-void srand(unsigned int seed) { g_seed = seed; }
+extern "C" void wincrt_srand(unsigned int seed) noexcept { g_seed = seed; }
 
-FILE* fopen(const char* path, const char* mode) {
+extern "C" FILE* wincrt_fopen(const char* path, const char* mode) {
     if (!path || !mode) {
         errno = EINVAL;
         return nullptr;
@@ -152,7 +151,7 @@ FILE* fopen(const char* path, const char* mode) {
         binaryMode += *m;
     }
     if (binaryMode.find('b') == std::string::npos) binaryMode += 'b';
-    FILE* file = ::fopen(native.c_str(), binaryMode.c_str());
+    FILE* file = NativeFopen(native.c_str(), binaryMode.c_str());
     if (!file || !text) return file;
 
     cookie_io_functions_t io = {TextRead, TextWrite, TextSeek, TextClose};
@@ -162,5 +161,3 @@ FILE* fopen(const char* path, const char* mode) {
     if (!wrapped) std::fclose(file);
     return wrapped;
 }
-
-}  // namespace wincrt

@@ -5,6 +5,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -25,8 +26,11 @@ bool WindowSystem::EnsureVideo() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Windows need an X display: without one SDL would fall back to a driver that shows nothing.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) return false;
     SDL_StopTextInput();
+    capsLock_ = (SDL_GetModState() & KMOD_CAPS) != 0;
     videoReady_ = true;
     if (!exitHookInstalled_) {
         exitHookInstalled_ = true;
@@ -116,6 +120,8 @@ void WindowSystem::Translate(const SDL_Event& e) {
         if (vk > 0 && vk < 256) {
             if (e.type == SDL_KEYDOWN) keyPressedSinceQuery_[vk] = true;
             keyDown_[vk] = e.type == SDL_KEYDOWN;
+            // A modal window's own loop takes the key, and with it its state.
+            if (modalId_) messageKeyDown_[vk] = e.type == SDL_KEYDOWN;
         }
     }
 
@@ -143,10 +149,17 @@ void WindowSystem::Translate(const SDL_Event& e) {
             msg.message = WM_ACTIVATE;
             msg.wParam = WA_INACTIVE;
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // A full-screen window has the mode's size.
+            int w = e.window.data1, h = e.window.data2;
+            if (window->fullscreen && modeW_ > 0 && modeH_ > 0) {
+                w = modeW_;
+                h = modeH_;
+            }
             msg.message = WM_SIZE;
-            msg.lParam = MAKELONG(e.window.data1, e.window.data2);
+            msg.lParam = MAKELONG(w, h);
             break;
+        }
         case SDL_WINDOWEVENT_MOVED:
             msg.message = WM_MOVE;
             msg.lParam = MAKELONG(e.window.data1, e.window.data2);
@@ -166,10 +179,13 @@ void WindowSystem::Translate(const SDL_Event& e) {
         msg.lParam = LPARAM(lParam);
         break;
     }
-    case SDL_MOUSEMOTION:
+    case SDL_MOUSEMOTION: {
+        int x = e.motion.x, y = e.motion.y;
+        ToClient(*window, &x, &y);
         msg.message = WM_MOUSEMOVE;
-        msg.lParam = MAKELONG(e.motion.x, e.motion.y);
+        msg.lParam = MAKELONG(x, y);
         break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         bool down = e.type == SDL_MOUSEBUTTONDOWN;
@@ -177,7 +193,9 @@ void WindowSystem::Translate(const SDL_Event& e) {
         else if (e.button.button == SDL_BUTTON_RIGHT) msg.message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
         else if (e.button.button == SDL_BUTTON_MIDDLE) msg.message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
         else return;
-        msg.lParam = MAKELONG(e.button.x, e.button.y);
+        int x = e.button.x, y = e.button.y;
+        ToClient(*window, &x, &y);
+        msg.lParam = MAKELONG(x, y);
         break;
     }
     default: return;
@@ -186,6 +204,8 @@ void WindowSystem::Translate(const SDL_Event& e) {
 }
 
 void WindowSystem::Post(const MSG& msg) { posted_.push_back(msg); }
+
+void WindowSystem::PostNext(const MSG& msg) { posted_.push_front(msg); }
 
 void WindowSystem::PostQuit(int code) {
     quitPosted_ = true;
@@ -197,7 +217,14 @@ bool WindowSystem::TakeMessage(MSG* msg, HWND filter, bool remove) {
     for (auto it = posted_.begin(); it != posted_.end(); ++it) {
         if (filter && it->hwnd != filter) continue;
         *msg = *it;
-        if (remove) posted_.erase(it);
+        if (remove) {
+            posted_.erase(it);
+            if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam < 256) {
+                bool down = msg->message == WM_KEYDOWN;
+                if (down && msg->wParam == VK_CAPITAL && !messageKeyDown_[VK_CAPITAL]) capsLock_ = !capsLock_;
+                messageKeyDown_[msg->wParam] = down;
+            }
+        }
         return true;
     }
     if (quitPosted_) {
@@ -238,6 +265,75 @@ SHORT WindowSystem::AsyncKeyState(int vk) {
     if (keyPressedSinceQuery_[vk]) state |= 1;
     keyPressedSinceQuery_[vk] = false;
     return state;
+}
+
+int WindowSystem::CharFromKey(int vk) const {
+    if (vk <= 0 || vk >= 256) return 0;
+    const bool shift = messageKeyDown_[VK_LSHIFT] || messageKeyDown_[VK_RSHIFT];
+    const bool ctrl = messageKeyDown_[VK_LCONTROL] || messageKeyDown_[VK_RCONTROL];
+    const bool alt = messageKeyDown_[VK_LMENU] || messageKeyDown_[VK_RMENU];
+    if (alt) return 0;  // system keys, and AltGr gives nothing on this layout
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return vk - 'A' + 1;
+        return shift != capsLock_ ? vk : vk - 'A' + 'a';
+    }
+    if (ctrl) return 0;
+    if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : vk;
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
+    struct KeyChar {
+        int vk;
+        char plain, shifted;
+    };
+    static const KeyChar kChars[] = {
+        {VK_OEM_1, ';', ':'},      {VK_OEM_PLUS, '=', '+'},   {VK_OEM_COMMA, ',', '<'},
+        {VK_OEM_MINUS, '-', '_'},  {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},
+        {VK_OEM_3, '`', '~'},      {VK_OEM_4, '[', '{'},      {VK_OEM_5, '\\', '|'},
+        {VK_OEM_6, ']', '}'},      {VK_OEM_7, '\'', '"'},     {VK_OEM_102, '\\', '|'},
+        {VK_SPACE, ' ', ' '},      {VK_TAB, '\t', '\t'},      {VK_RETURN, '\r', '\r'},
+        {VK_BACK, '\b', '\b'},     {VK_ESCAPE, 27, 27},       {VK_MULTIPLY, '*', '*'},
+        {VK_ADD, '+', '+'},        {VK_SUBTRACT, '-', '-'},   {VK_DECIMAL, '.', '.'},
+        {VK_DIVIDE, '/', '/'},
+    };
+    for (const KeyChar& k : kChars)
+        if (k.vk == vk) return shift ? k.shifted : k.plain;
+    return 0;
+}
+
+bool WindowSystem::DisplaySize(int* width, int* height) {
+    if (!EnsureVideo()) return false;
+    if (modeW_ > 0 && modeH_ > 0) {
+        *width = modeW_;
+        *height = modeH_;
+        return true;
+    }
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) return false;
+    *width = bounds.w;
+    *height = bounds.h;
+    return true;
+}
+
+void WindowSystem::ToClient(const Window& window, int* x, int* y) const {
+    if (!window.fullscreen || modeW_ <= 0 || modeH_ <= 0) return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window.sdl, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    *x = int(int64_t(*x) * modeW_ / w);
+    *y = int(int64_t(*y) * modeH_ / h);
+}
+
+void WindowSystem::ToProgramScreen(int* x, int* y) {
+    SDL_Rect bounds;
+    if (modeW_ <= 0 || modeH_ <= 0 || SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+    *x = int(int64_t(*x - bounds.x) * modeW_ / bounds.w);
+    *y = int(int64_t(*y - bounds.y) * modeH_ / bounds.h);
+}
+
+void WindowSystem::FromProgramScreen(int* x, int* y) {
+    SDL_Rect bounds;
+    if (modeW_ <= 0 || modeH_ <= 0 || SDL_GetDisplayBounds(0, &bounds) != 0) return;
+    *x = bounds.x + int(int64_t(*x) * bounds.w / modeW_);
+    *y = bounds.y + int(int64_t(*y) * bounds.h / modeH_);
 }
 
 void WindowSystem::LeaveFullscreen() {
@@ -345,10 +441,14 @@ SDL_Window* SdlWindowOf(HWND hwnd) {
     return window ? window->sdl : nullptr;
 }
 
-bool SetFullscreen(HWND hwnd, bool fullscreen) {
-    auto window = WindowSystem::Get().Find(hwnd);
+bool SetFullscreen(HWND hwnd, bool fullscreen, int modeWidth, int modeHeight) {
+    auto& system = WindowSystem::Get();
+    auto window = system.Find(hwnd);
     if (!window || !window->sdl) return false;
-    if (window->fullscreen == fullscreen) return true;
+    if (window->fullscreen == fullscreen) {
+        if (fullscreen) system.SetDisplayMode(modeWidth, modeHeight);
+        return true;
+    }
     if (!fullscreen) {
         if (window->coverFallback) {
             SDL_SetWindowBordered(window->sdl, SDL_TRUE);
@@ -359,6 +459,7 @@ bool SetFullscreen(HWND hwnd, bool fullscreen) {
             return false;
         }
         window->fullscreen = false;
+        system.SetDisplayMode(0, 0);
         return true;
     }
     SDL_Rect bounds;
@@ -377,6 +478,7 @@ bool SetFullscreen(HWND hwnd, bool fullscreen) {
         window->coverFallback = true;
     }
     window->fullscreen = true;
+    system.SetDisplayMode(modeWidth, modeHeight);
     return true;
 }
 

@@ -1,5 +1,5 @@
 // The test hooks of the device: the call trace, forced loss and failing resets, and resources
-// kept across a reset; the loss of a full-screen device with its window's focus.
+// kept across a reset; the loss of a full-screen device with its window's focus, and its display mode.
 #include "draw_fixture.h"
 
 #include "platform/test_hooks.h"
@@ -108,8 +108,7 @@ TEST_F(DeviceHooks, TheTraceRecordsStateChangesAndDrawsInOrder) {
     tex->Release();
 }
 
-TEST_F(DeviceHooks, ForcedLossAndResetKeepEveryResource) {
-    // A managed texture, a default-pool texture filled by UpdateSurface, a default vertex buffer.
+TEST_F(DeviceHooks, ForcedLossAndResetKeepTheManagedPoolAndRefuseTheDefaultOne) {
     IDirect3DTexture9* managed = nullptr;
     ASSERT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
     D3DLOCKED_RECT lr;
@@ -118,24 +117,8 @@ TEST_F(DeviceHooks, ForcedLossAndResetKeepEveryResource) {
     managed->UnlockRect(0);
     IDirect3DTexture9* video = nullptr;
     ASSERT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &video, nullptr), D3D_OK);
-    IDirect3DSurface9* staging = nullptr;
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(1, 1, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &staging, nullptr), D3D_OK);
-    staging->LockRect(&lr, nullptr, 0);
-    *static_cast<DWORD*>(lr.pBits) = 0x000080FF;
-    staging->UnlockRect();
-    IDirect3DSurface9* level = nullptr;
-    video->GetSurfaceLevel(0, &level);
-    ASSERT_EQ(device_->UpdateSurface(staging, nullptr, level, nullptr), D3D_OK);
-    level->Release();
-    struct V {
-        float x, y, z, rhw, u, v;
-    } quad[4] = {{0, 0, 0, 1, 0, 0}, {32, 0, 0, 1, 1, 0}, {0, 64, 0, 1, 0, 1}, {32, 64, 0, 1, 1, 1}};
     IDirect3DVertexBuffer9* vb = nullptr;
-    ASSERT_EQ(device_->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
-    void* data = nullptr;
-    vb->Lock(0, 0, &data, 0);
-    std::memcpy(data, quad, sizeof quad);
-    vb->Unlock();
+    ASSERT_EQ(device_->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
 
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
     ASSERT_TRUE(platform::hooks::LoseDevice(device_));
@@ -156,6 +139,19 @@ TEST_F(DeviceHooks, ForcedLossAndResetKeepEveryResource) {
     ASSERT_TRUE(platform::hooks::FailNextReset(device_));
     EXPECT_TRUE(FAILED(device_->Reset(&pp_)));
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);  // ready for another try
+
+    // Every default-pool resource the application holds, the back buffer included, keeps the
+    // device from a reset; what only the device's bindings hold does not.
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_INVALIDCALL);
+    video->Release();
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_INVALIDCALL);
+    device_->SetStreamSource(0, vb, 0, 16);
+    vb->Release();
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    back->Release();
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
@@ -163,33 +159,29 @@ TEST_F(DeviceHooks, ForcedLossAndResetKeepEveryResource) {
     device_->GetRenderState(D3DRS_CULLMODE, &cull);
     EXPECT_EQ(cull, DWORD(D3DCULL_CCW));  // the state starts over
 
-    // Every resource still draws.
+    // The managed texture still draws.
+    struct V {
+        float x, y, z, rhw, u, v;
+    } quad[4] = {{0, 0, 0, 1, 0, 0}, {32, 0, 0, 1, 1, 0}, {0, 64, 0, 1, 0, 1}, {32, 64, 0, 1, 1, 1}};
     Clear(0xFF000000);
     device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
-    device_->SetStreamSource(0, vb, 0, sizeof(V));
     Begin();
     device_->SetTexture(0, managed);
-    ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
-    End();
-    Begin();
-    device_->SetTexture(0, video);
-    V right[4] = {{32, 0, 0, 1, 0, 0}, {64, 0, 0, 1, 1, 0}, {32, 64, 0, 1, 0, 1}, {64, 64, 0, 1, 1, 1}};
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, right, sizeof(V)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
     End();
     EXPECT_EQ(Pixel(10, 10), 0xFFFF8000u);
-    EXPECT_EQ(Pixel(50, 10), 0xFF0080FFu);
+    EXPECT_EQ(Pixel(50, 10), 0xFF000000u);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
     EXPECT_FALSE(platform::hooks::LoseDevice(nullptr));
     device_->SetTexture(0, nullptr);
-    vb->Release();
-    staging->Release();
-    video->Release();
     managed->Release();
 }
 
 TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
     device_->Release();
     device_ = nullptr;
     pp_.Windowed = FALSE;
@@ -198,43 +190,80 @@ TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
     pp_.FullScreen_RefreshRateInHz = 0;
     HRESULT hr = d3d_->CreateDevice(0, D3DDEVTYPE_HAL, hwnd_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp_, &device_);
     if (FAILED(hr)) GTEST_SKIP() << "no full-screen mode on this display";
-    SDL_Window* window = platform::win32::SdlWindowOf(hwnd_);
-    ASSERT_NE(window, nullptr);
-    auto send = [&](Uint8 what) {
-        SDL_Event e = {};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(window);
-        e.window.event = what;
-        SDL_PushEvent(&e);
+
+    // The display has the device's mode wherever the program looks.
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 640u);
+    EXPECT_EQ(mode.Height, 480u);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+    RECT rect;
+    GetWindowRect(hwnd_, &rect);
+    EXPECT_EQ(rect.right - rect.left, 640);
+    EXPECT_EQ(rect.bottom - rect.top, 480);
+    // The cursor's screen position too: the middle of the mode is the middle of the desktop.
+    ASSERT_TRUE(SetCursorPos(320, 240));
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    EXPECT_NEAR(cursor.x, 320, 1);
+    EXPECT_NEAR(cursor.y, 240, 1);
+    int realX = 0, realY = 0;
+    SDL_GetGlobalMouseState(&realX, &realY);
+    EXPECT_NEAR(realX, int(desktop.Width) / 2, 2);
+    EXPECT_NEAR(realY, int(desktop.Height) / 2, 2);
+
+    // Real X focus: another window taken to the front, then the device's window again.
+    HWND other = CreateWindowExA(0, "DrawTest", "other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    auto focus = [](HWND hwnd) { SDL_SetWindowInputFocus(platform::win32::SdlWindowOf(hwnd)); };
+    auto waitFor = [&](HRESULT wanted) {
+        HRESULT got = E_FAIL;
+        for (int i = 0; i < 200 && (got = device_->TestCooperativeLevel()) != wanted; ++i) SDL_Delay(10);
+        return got;
     };
-    // Let the display's own events about the switch to full screen arrive first.
-    for (int i = 0; i < 10; ++i) {
-        SDL_Delay(20);
+    // The switch to full screen may have its own focus events: wait until the device is settled.
+    focus(hwnd_);
+    for (int i = 0; i < 50; ++i) {
+        SDL_Delay(10);
         if (device_->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) device_->Reset(&pp_);
     }
-    send(SDL_WINDOWEVENT_FOCUS_LOST);
-    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    send(SDL_WINDOWEVENT_FOCUS_GAINED);
-    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    focus(other);
+    EXPECT_EQ(waitFor(D3DERR_DEVICELOST), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_DEVICELOST);
+    focus(hwnd_);
+    EXPECT_EQ(waitFor(D3DERR_DEVICENOTRESET), D3DERR_DEVICENOTRESET);
     ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    DestroyWindow(other);
 
-    // The front buffer of a full-screen device is the screen at the back buffer's size.
+    // The front buffer has the mode's size: the last presented frame, pixel for pixel.
     IDirect3DSurface9* shot = nullptr;
     ASSERT_EQ(device_->CreateOffscreenPlainSurface(640, 480, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &shot, nullptr), D3D_OK);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
-    D3DRECT corner = {600, 440, 640, 480};
+    D3DRECT corner = {639, 479, 640, 480};
     device_->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
     ASSERT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(shot->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
     auto at = [&](int x, int y) { return reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch)[x]; };
-    EXPECT_EQ(at(10, 10), 0xFF405060u);
-    EXPECT_EQ(at(620, 460), 0xFFFF0000u);
-    EXPECT_EQ(at(580, 420), 0xFF405060u);
+    EXPECT_EQ(at(0, 0), 0xFF405060u);
+    EXPECT_EQ(at(638, 479), 0xFF405060u);
+    EXPECT_EQ(at(639, 479), 0xFFFF0000u);
     shot->UnlockRect();
     shot->Release();
+
+    // Without the device the desktop's mode is back.
+    device_->Release();
+    device_ = nullptr;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, desktop.Width);
+    EXPECT_EQ(mode.Height, desktop.Height);
 }
 
 }  // namespace

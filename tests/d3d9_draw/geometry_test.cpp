@@ -169,6 +169,36 @@ TEST_F(Geometry, UserPointerDrawsAndTheStateTheyLeave) {
     vb->Release();
 }
 
+TEST_F(Geometry, ManyUserPointerDrawsOfDifferentStridesInOneFrame) {
+    // Vertices of 20 and of 32 bytes, plain and indexed, one after another in one scene.
+    struct Wide {
+        float x, y, z, rhw;
+        D3DCOLOR color;
+        float pad[3];
+    };
+    const WORD quad[6] = {0, 1, 2, 2, 1, 3};
+    Clear(kBack);
+    Begin();
+    for (int i = 0; i < 64; ++i) {
+        float x = float(i % 8) * 8, y = float(i / 8) * 8;
+        D3DCOLOR c = D3DCOLOR(0xFF000000u | DWORD(i * 4) << 16 | DWORD(255 - i * 4));
+        if (i % 3 == 0) {
+            DrawRect(x, y, x + 8, y + 8, c);
+            continue;
+        }
+        const Wide w[4] = {{x, y, 0, 1, c, {}}, {x + 8, y, 0, 1, c, {}}, {x, y + 8, 0, 1, c, {}}, {x + 8, y + 8, 0, 1, c, {}}};
+        device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE1(0));
+        ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, quad, D3DFMT_INDEX16, w, sizeof(Wide)),
+                  D3D_OK);
+    }
+    End();
+    std::vector<DWORD> pixels = Pixels();
+    for (int i = 0; i < 64; ++i) {
+        int x = (i % 8) * 8 + 4, y = (i / 8) * 8 + 4;
+        EXPECT_EQ(pixels[size_t(y) * kSize + x], 0xFF000000u | DWORD(i * 4) << 16 | DWORD(255 - i * 4)) << "quad " << i;
+    }
+}
+
 TEST_F(Geometry, DeclarationsFeedTheFixedFunctionFromSeveralStreams) {
     // Positions in stream 0, colours in stream 1.
     const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},

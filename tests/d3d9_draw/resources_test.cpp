@@ -411,6 +411,51 @@ TEST_F(DeviceResources, FrontBufferDataPlacesTheLastFrameOnABlackDesktop) {
     shot->Release();
 }
 
+TEST_F(DeviceResources, PresentKeepsTheBackBufferAndTheFrontBufferApart) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    pp_.BackBufferWidth = UINT(client.right);
+    pp_.BackBufferHeight = UINT(client.bottom);
+    ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    IDirect3DSurface9* shot = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
+                                                   &shot, nullptr),
+              D3D_OK);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd_, &origin);
+    auto front = [&](LONG x, LONG y) {
+        EXPECT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
+        D3DLOCKED_RECT lr;
+        shot->LockRect(&lr, nullptr, D3DLOCK_READONLY);
+        DWORD c = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + (origin.y + y) * lr.Pitch)[origin.x + x];
+        shot->UnlockRect();
+        return c;
+    };
+    Clear(0xFF2050A0);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // A copy swap chain keeps the back buffer: a partial clear and a draw change only their pixels.
+    D3DRECT mark = {0, 0, 1, 1};
+    ASSERT_EQ(device_->Clear(1, &mark, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    Begin();
+    DrawRect(4, 4, 8, 8, 0xFF00FF00);
+    End();
+    EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(1, 0), 0xFF2050A0u);
+    EXPECT_EQ(Pixel(5, 5), 0xFF00FF00u);
+    // The front buffer is still the frame presented before.
+    EXPECT_EQ(front(0, 0), 0xFF2050A0u);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(front(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(front(5, 5), 0xFF00FF00u);
+    // Presenting again without drawing shows the same frame.
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(front(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(1, 0), 0xFF2050A0u);
+    shot->Release();
+}
+
 }  // namespace
 }  // namespace drawtest
 

@@ -1,115 +1,10 @@
 // Vertex shaders: vs_1_1 and vs_2_0 token streams assembled here by hand, run through the
 // translation, with results checked against the instructions' definitions.
-#include "draw_fixture.h"
+#include "shader_fixture.h"
 
 #include <cmath>
-#include <functional>
 
 namespace drawtest {
-namespace {
-
-// Register types and opcodes of the token format.
-enum { kTemp = 0, kInput = 1, kConst = 2, kAddr = 3, kRast = 4, kAttr = 5, kTexOut = 6, kInt = 7, kBool = 14, kLoopReg = 15, kLabel = 18 };
-enum {
-    kMov = 1, kAdd = 2, kSub = 3, kMad = 4, kMul = 5, kRcp = 6, kRsq = 7, kDp3 = 8, kDp4 = 9, kMin = 10, kMax = 11,
-    kSlt = 12, kSge = 13, kExp = 14, kLog = 15, kLit = 16, kDst = 17, kLrp = 18, kFrc = 19, kM4x4 = 20, kM3x3 = 23,
-    kCall = 25, kLoop = 27, kRet = 28, kEndLoop = 29, kLabelOp = 30, kDcl = 31, kPow = 32, kCrs = 33, kAbs = 35,
-    kNrm = 36, kSinCos = 37, kRep = 38, kEndRep = 39, kIf = 40, kElse = 42, kEndIf = 43, kMova = 46, kDefB = 47,
-    kDefI = 48, kExpp = 78, kDef = 81,
-};
-constexpr DWORD kXYZW = 0xE4;  // no swizzle
-
-DWORD Reg(int type, int n) { return 0x80000000u | (DWORD(type & 7) << 28) | (DWORD(type & 0x18) << 8) | DWORD(n); }
-DWORD Dst(int type, int n, DWORD mask = 0xF) { return Reg(type, n) | (mask << 16); }
-DWORD Src(int type, int n, DWORD swizzle = kXYZW, DWORD modifier = 0) {
-    return Reg(type, n) | (swizzle << 16) | (modifier << 24);
-}
-// A replicate swizzle of component c (0 = x ... 3 = w).
-DWORD Rep(int c) { return DWORD(c * 0x55); }
-DWORD Bits(float f) {
-    DWORD d;
-    std::memcpy(&d, &f, 4);
-    return d;
-}
-
-// Assembles instructions: vs_1_1 tokens carry no length, vs_2_0 tokens do.
-class Assembler {
-public:
-    explicit Assembler(int major) : major_(major) { t_.push_back(0xFFFE0000u | DWORD(major << 8)); }
-    Assembler& I(int op, std::initializer_list<DWORD> operands) {
-        t_.push_back(DWORD(op) | (major_ >= 2 ? DWORD(operands.size()) << 24 : 0));
-        t_.insert(t_.end(), operands);
-        return *this;
-    }
-    Assembler& Dcl(int usage, int index, int reg) { return I(kDcl, {0x80000000u | DWORD(usage) | DWORD(index << 16), Dst(kInput, reg)}); }
-    Assembler& Def(int c, float x, float y, float z, float w) {
-        return I(kDef, {Dst(kConst, c), Bits(x), Bits(y), Bits(z), Bits(w)});
-    }
-    Assembler& Comment(int words) {
-        t_.push_back(0xFFFEu | DWORD(words << 16));
-        for (int i = 0; i < words; ++i) t_.push_back(0x12345678u);
-        return *this;
-    }
-    std::vector<DWORD> End() {
-        t_.push_back(0x0000FFFFu);
-        return t_;
-    }
-
-private:
-    int major_;
-    std::vector<DWORD> t_;
-};
-
-struct CV {
-    float x, y, z;
-    DWORD color;
-};
-
-class Shaders : public DrawTest {
-protected:
-    void SetUp() override {
-        DrawTest::SetUp();
-        const D3DVERTEXELEMENT9 e[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
-                                       {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0}, D3DDECL_END()};
-        ASSERT_EQ(device_->CreateVertexDeclaration(e, &decl_), D3D_OK);
-        device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    }
-    void TearDown() override {
-        if (device_) {
-            device_->SetVertexShader(nullptr);
-            device_->SetVertexDeclaration(nullptr);
-        }
-        if (decl_) decl_->Release();
-        DrawTest::TearDown();
-    }
-    // Draws the full screen (positions already in clip space) through a shader.
-    HRESULT DrawWith(const std::vector<DWORD>& tokens, DWORD color = 0xFF808080) {
-        IDirect3DVertexShader9* vs = nullptr;
-        HRESULT hr = device_->CreateVertexShader(tokens.data(), &vs);
-        EXPECT_EQ(hr, D3D_OK);
-        if (FAILED(hr)) return hr;
-        CV q[4] = {{-1, 1, 0.5f, color}, {1, 1, 0.5f, color}, {-1, -1, 0.5f, color}, {1, -1, 0.5f, color}};
-        device_->SetVertexDeclaration(decl_);
-        device_->SetVertexShader(vs);
-        Clear(0xFF000000);
-        Begin();
-        hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(CV));
-        End();
-        device_->SetVertexShader(nullptr);
-        vs->Release();
-        return hr;
-    }
-    // A shader: position passed through, oD0 = r0 after `body`.
-    std::vector<DWORD> Colour(int major, const std::function<void(Assembler&)>& body) {
-        Assembler a(major);
-        a.Dcl(D3DDECLUSAGE_POSITION, 0, 0).Dcl(D3DDECLUSAGE_COLOR, 0, 1);
-        a.I(kMov, {Dst(kRast, 0), Src(kInput, 0)});
-        body(a);
-        a.I(kMov, {Dst(kAttr, 0), Src(kTemp, 0)});
-        return a.End();
-    }
-    IDirect3DVertexDeclaration9* decl_ = nullptr;
-};
 
 TEST_F(Shaders, TransformsWithTheTransposedMatrixAndPassesTheColour) {
     // c0..c3 hold the columns of a matrix that halves x and moves it left: x' = 0.5x - 0.5.
@@ -128,92 +23,91 @@ TEST_F(Shaders, TransformsWithTheTransposedMatrixAndPassesTheColour) {
     EXPECT_EQ(back[3], -0.5f);
 }
 
-TEST_F(Shaders, ArithmeticInstructionsOfVs11) {
-    struct Case {
-        const char* name;
-        std::function<void(Assembler&)> body;
-        double r, g, b, a;
-    };
+std::vector<ShaderCase> Vs11Cases() {
     const float x = 0.25f, y = 0.5f, z = 0.75f, w = 1.0f;
-    auto load = [&](Assembler& a) {
+    auto load = [=](Assembler& a) {
         a.Def(10, x, y, z, w).Def(11, 0.5f, 0.25f, 2.0f, 0.0f).Def(12, 4.0f, 0.0f, 0.0f, 0.0f);
     };
-    Case cases[] = {
-        {"add", [&](Assembler& a) { load(a); a.I(kAdd, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, x + 0.5, y + 0.25, 1, 1},
-        {"sub", [&](Assembler& a) { load(a); a.I(kSub, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, 0, y - 0.25, 0, 1},
-        {"mul", [&](Assembler& a) { load(a); a.I(kMul, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, x * 0.5, y * 0.25, z * 2 > 1 ? 1 : z * 2, 0},
-        {"mad", [&](Assembler& a) { load(a); a.I(kMad, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11), Src(kConst, 10)}); },
+    return {
+        {"add", [=](Assembler& a) { load(a); a.I(kAdd, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, x + 0.5, y + 0.25, 1, 1},
+        {"sub", [=](Assembler& a) { load(a); a.I(kSub, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, 0, y - 0.25, 0, 1},
+        {"mul", [=](Assembler& a) { load(a); a.I(kMul, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); }, x * 0.5, y * 0.25, z * 2 > 1 ? 1 : z * 2, 0},
+        {"mad", [=](Assembler& a) { load(a); a.I(kMad, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11), Src(kConst, 10)}); },
          x * 0.5 + x, y * 0.25 + y, 1, 1},
-        {"dp3", [&](Assembler& a) { load(a); a.I(kDp3, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); },
+        {"dp3", [=](Assembler& a) { load(a); a.I(kDp3, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11)}); },
          x * 0.5 + y * 0.25 + z * 2 > 1 ? 1 : 0, 1, 1, 1},
-        {"dp4 scaled", [&](Assembler& a) {
+        {"dp4 scaled", [=](Assembler& a) {
              load(a);
              a.I(kDp4, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 10)});
              a.I(kMul, {Dst(kTemp, 0), Src(kTemp, 0), Src(kConst, 11, Rep(1))});
          }, (x * x + y * y + z * z + w * w) * 0.25, (x * x + y * y + z * z + w * w) * 0.25, (x * x + y * y + z * z + w * w) * 0.25,
          (x * x + y * y + z * z + w * w) * 0.25},
-        {"min max", [&](Assembler& a) {
+        {"min max", [=](Assembler& a) {
              load(a);
              a.I(kMin, {Dst(kTemp, 0, 0x3), Src(kConst, 10), Src(kConst, 11)});
              a.I(kMax, {Dst(kTemp, 0, 0xC), Src(kConst, 10), Src(kConst, 11)});
          }, 0.25, 0.25, 1, 1},
-        {"slt sge", [&](Assembler& a) {
+        {"slt sge", [=](Assembler& a) {
              load(a);
              a.I(kSlt, {Dst(kTemp, 0, 0x3), Src(kConst, 10), Src(kConst, 11)});
              a.I(kSge, {Dst(kTemp, 0, 0xC), Src(kConst, 10), Src(kConst, 11)});
          }, 1, 0, 0, 1},
-        {"rcp rsq", [&](Assembler& a) {
+        {"rcp rsq", [=](Assembler& a) {
              load(a);
              a.I(kRcp, {Dst(kTemp, 0, 0x1), Src(kConst, 12, Rep(0))});                 // 1/4
              a.I(kRsq, {Dst(kTemp, 0, 0x2), Src(kConst, 12, Rep(0))});                 // 1/2
              a.I(kRcp, {Dst(kTemp, 0, 0x4), Src(kConst, 10, Rep(3))});                 // 1/1
              a.I(kRsq, {Dst(kTemp, 0, 0x8), Src(kConst, 12, Rep(0), 1)});              // 1/sqrt(|-4|)
          }, 0.25, 0.5, 1, 0.5},
-        {"frc exp log", [&](Assembler& a) {
+        {"frc exp log", [=](Assembler& a) {
              a.Def(13, 2.75f, -1.0f, 0.5f, 0.0f);
              a.I(kFrc, {Dst(kTemp, 0, 0x3), Src(kConst, 13)});                        // .75, 0
              a.I(kExp, {Dst(kTemp, 0, 0x4), Src(kConst, 13, Rep(1))});                // 2^-1
              a.I(kLog, {Dst(kTemp, 0, 0x8), Src(kConst, 13, Rep(2), 0)});             // log2 .5 = -1
              a.I(kMul, {Dst(kTemp, 0, 0x8), Src(kTemp, 0), Src(kConst, 13, Rep(2), 1)}); // * -0.5
          }, 0.75, 0, 0.5, 0.5},
-        {"lit", [&](Assembler& a) {
+        {"lit", [=](Assembler& a) {
              a.Def(13, 0.5f, 0.5f, 0.0f, 2.0f);  // N.L, N.H, -, power
              a.I(kLit, {Dst(kTemp, 0), Src(kConst, 13)});
              a.I(kMul, {Dst(kTemp, 0, 0x1), Src(kTemp, 0), Src(kConst, 13, Rep(0))});  // 1 * .5
          }, 0.5, 0.5, 0.25, 1},
-        {"dst", [&](Assembler& a) {
+        {"dst", [=](Assembler& a) {
              a.Def(13, 0.0f, 0.25f, 0.25f, 0.0f).Def(14, 0.0f, 2.0f, 0.0f, 0.5f);
              a.I(kDst, {Dst(kTemp, 0), Src(kConst, 13), Src(kConst, 14)});
          }, 1, 0.5, 0.25, 0.5},
-        {"expp", [&](Assembler& a) {
+        {"expp", [=](Assembler& a) {
              a.Def(13, 0.0f, 0.0f, 0.0f, -0.75f);
              a.I(kExpp, {Dst(kTemp, 0), Src(kConst, 13, Rep(3))});  // (2^-1, frac .25, 2^-.75, 1)
          }, 0.5, 0.25, std::pow(2.0, -0.75), 1},
-        {"swizzle negate mask", [&](Assembler& a) {
+        {"swizzle negate mask", [=](Assembler& a) {
              load(a);
              a.I(kMov, {Dst(kTemp, 0), Src(kConst, 10, 0x1B)});                          // wzyx
              a.I(kAdd, {Dst(kTemp, 0, 0x2), Src(kTemp, 0), Src(kConst, 11, Rep(1), 1)});  // g - .25
          }, 1, 0.75 - 0.25, 0.5, 0.25},
     };
+}
+
+TEST_F(Shaders, ArithmeticInstructionsOfVs11) {
     ResetTo(D3DFMT_A8R8G8B8);
-    for (const Case& c : cases) {
+    for (const ShaderCase& c : Vs11Cases()) {
         ASSERT_EQ(DrawWith(Colour(1, c.body)), D3D_OK) << c.name;
         EXPECT_TRUE(ColorNear(Pixel(32, 32), Pack(c.r, c.g, c.b, c.a))) << c.name;
     }
+}
+
+void RelativeBody(Assembler& a) {
+    a.Def(20, 0.1f, 0.2f, 0.3f, 1.0f);  // replaces the API value while the shader runs
+    a.Def(30, 2.0f, 0.0f, 0.0f, 0.0f);
+    a.I(kMov, {Dst(kAddr, 0, 0x1), Src(kConst, 30, Rep(0))});
+    a.I(kMov, {Dst(kTemp, 0), Src(kConst, 20 | (1 << 13))});  // c[a0.x + 20] = c22
+    a.I(kAdd, {Dst(kTemp, 0, 0x1), Src(kTemp, 0), Src(kConst, 20, Rep(0), 1)});  // .9 - .1
 }
 
 TEST_F(Shaders, RelativeAddressingAndDefinitionsOverApiConstants) {
     const float api[4] = {0.9f, 0.9f, 0.9f, 0.9f};
     device_->SetVertexShaderConstantF(20, api, 1);
     device_->SetVertexShaderConstantF(22, api, 1);
-    auto body = [](Assembler& a) {
-        a.Def(20, 0.1f, 0.2f, 0.3f, 1.0f);  // replaces the API value while the shader runs
-        a.Def(30, 2.0f, 0.0f, 0.0f, 0.0f);
-        a.I(kMov, {Dst(kAddr, 0, 0x1), Src(kConst, 30, Rep(0))});
-        a.I(kMov, {Dst(kTemp, 0), Src(kConst, 20 | (1 << 13))});  // c[a0.x + 20] = c22
-        a.I(kAdd, {Dst(kTemp, 0, 0x1), Src(kTemp, 0), Src(kConst, 20, Rep(0), 1)});  // .9 - .1
-    };
-    ASSERT_EQ(DrawWith(Colour(1, body)), D3D_OK);
+    ASSERT_EQ(DrawWith(Colour(1, RelativeBody)), D3D_OK);
     EXPECT_TRUE(ColorNear(Pixel(32, 32), Pack(0.8, 0.9, 0.9)));
     auto direct = [](Assembler& a) {
         a.Def(20, 0.1f, 0.2f, 0.3f, 1.0f);
@@ -227,13 +121,8 @@ TEST_F(Shaders, RelativeAddressingAndDefinitionsOverApiConstants) {
     EXPECT_EQ(back[0], 0.9f);
 }
 
-TEST_F(Shaders, Vs20InstructionsAndStaticFlowControl) {
-    ResetTo(D3DFMT_A8R8G8B8);
-    struct Case {
-        const char* name;
-        std::function<void(Assembler&)> body;
-        double r, g, b, a;
-    } cases[] = {
+std::vector<ShaderCase> Vs20Cases() {
+    return {
         {"lrp abs", [](Assembler& a) {
              a.Def(10, 0.25f, 0.25f, 0.25f, 0.25f).Def(11, 1.0f, 0.0f, 0.5f, -0.5f).Def(12, 0.0f, 1.0f, 0.5f, 0.5f);
              a.I(kLrp, {Dst(kTemp, 0), Src(kConst, 10), Src(kConst, 11), Src(kConst, 12)});
@@ -281,19 +170,27 @@ TEST_F(Shaders, Vs20InstructionsAndStaticFlowControl) {
              a.I(kElse, {});
              a.I(kCall, {Src(kLabel, 2)});
              a.I(kEndIf, {});
-         }, 0.25, 0.5, 0.0, 1},  // the label below is appended by the test
+         }, 0.25, 0.5, 0.0, 1},  // CaseTokens appends the label
     };
-    for (auto& c : cases) {
-        std::vector<DWORD> tokens = Colour(2, c.body);
-        if (std::string(c.name) == "if else call") {
-            // main ends with ret; label 2, called from the else branch, sets blue to 0.
-            tokens.pop_back();
-            std::vector<DWORD> tail = {DWORD(kRet), DWORD(kLabelOp) | (1u << 24), Src(kLabel, 2),
-                                       DWORD(kSub) | (3u << 24), Dst(kTemp, 0, 0x4), Src(kTemp, 0), Src(kTemp, 0),
-                                       DWORD(kRet), 0x0000FFFFu};
-            tokens.insert(tokens.end(), tail.begin(), tail.end());
-        }
-        ASSERT_EQ(DrawWith(tokens), D3D_OK) << c.name;
+}
+
+std::vector<DWORD> CaseTokens(int major, const ShaderCase& c) {
+    std::vector<DWORD> tokens = Colour(major, c.body);
+    if (std::string(c.name) == "if else call") {
+        // main ends with ret; label 2, called from the else branch, sets blue to 0.
+        tokens.pop_back();
+        std::vector<DWORD> tail = {DWORD(kRet), DWORD(kLabelOp) | (1u << 24), Src(kLabel, 2),
+                                   DWORD(kSub) | (3u << 24), Dst(kTemp, 0, 0x4), Src(kTemp, 0), Src(kTemp, 0),
+                                   DWORD(kRet), 0x0000FFFFu};
+        tokens.insert(tokens.end(), tail.begin(), tail.end());
+    }
+    return tokens;
+}
+
+TEST_F(Shaders, Vs20InstructionsAndStaticFlowControl) {
+    ResetTo(D3DFMT_A8R8G8B8);
+    for (const ShaderCase& c : Vs20Cases()) {
+        ASSERT_EQ(DrawWith(CaseTokens(2, c)), D3D_OK) << c.name;
         EXPECT_TRUE(ColorNear(Pixel(32, 32), Pack(c.r, c.g, c.b, c.a), 3)) << c.name;
     }
 }
@@ -379,5 +276,4 @@ TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
     shader->Release();
 }
 
-}  // namespace
 }  // namespace drawtest

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,8 +47,10 @@ TEST(Rand, FollowsTheWindowsRuntimeSequence) {
     EXPECT_EQ(rand(), 6334);
     EXPECT_EQ(rand(), 26500);
     EXPECT_EQ(RAND_MAX, 32767);
-    srand(1);
-    EXPECT_EQ(rand(), 41);
+    // The standard spellings are the same functions.
+    std::srand(1);
+    EXPECT_EQ(std::rand(), 41);
+    EXPECT_EQ(::rand(), 18467);
     for (int i = 0; i < 1000; ++i) {
         int r = rand();
         ASSERT_GE(r, 0);
@@ -95,6 +99,12 @@ TEST_F(TempDir, TextStreamsStoreCrLfAndReadBackNewlines) {
     fputs("a\nb", f);
     fclose(f);
     EXPECT_EQ(ReadBytes("bin.dat"), "a\nb");
+
+    f = std::fopen("std.txt", "wt");
+    ASSERT_NE(f, nullptr);
+    std::fputs("a\nb", f);
+    std::fclose(f);
+    EXPECT_EQ(ReadBytes("std.txt"), "a\r\nb");
 }
 
 TEST_F(TempDir, FlushedTextReachesTheFileAtOnce) {

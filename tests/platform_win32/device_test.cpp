@@ -213,6 +213,12 @@ TEST_F(DeviceTest, ResetResizesAndRestoresDefaults) {
     EXPECT_EQ(Pixel(99, 49), 0xFF123456u);
     pp_.BackBufferFormat = D3DFMT_R5G6B5;
     EXPECT_EQ(device_->Reset(&pp_), D3DERR_INVALIDCALL);
+    // A failed reset loses the device until a reset succeeds.
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    pp_.BackBufferFormat = D3DFMT_X8R8G8B8;
+    ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
 }
 
 TEST_F(DeviceTest, BackBufferKeepsItsDeviceAlive) {

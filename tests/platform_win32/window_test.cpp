@@ -144,6 +144,30 @@ TEST_F(WindowTest, KeysBecomeKeyDownMessagesWithRepeatBit) {
     EXPECT_TRUE(TranslateMessage(&msg));
 }
 
+TEST_F(WindowTest, TranslatedKeyPressesAreFollowedByTheirUsLayoutCharacters) {
+    // Key, modifier held (0, shift or control) and character (-1: none).
+    const int kPresses[][3] = {{SDL_SCANCODE_M, SDL_SCANCODE_LSHIFT, 'M'}, {SDL_SCANCODE_M, 0, 'm'},
+                               {SDL_SCANCODE_2, SDL_SCANCODE_LSHIFT, '@'}, {SDL_SCANCODE_COMMA, 0, ','},
+                               {SDL_SCANCODE_TAB, 0, '\t'}, {SDL_SCANCODE_BACKSPACE, 0, 8},
+                               {SDL_SCANCODE_C, SDL_SCANCODE_LCTRL, 3}, {SDL_SCANCODE_F11, 0, -1}};
+    std::vector<int> seen, expected;
+    for (const auto& p : kPresses) {
+        if (p[1]) PushKey(SDL_KEYDOWN, SDL_Scancode(p[1]));
+        PushKey(SDL_KEYDOWN, SDL_Scancode(p[0]));
+        PushKey(SDL_KEYUP, SDL_Scancode(p[0]));
+        if (p[1]) PushKey(SDL_KEYUP, SDL_Scancode(p[1]));
+        expected.push_back(0);
+        if (p[2] >= 0) expected.push_back(p[2]);
+    }
+    MSG msg;
+    while (NextInputMessage(&msg)) {
+        TranslateMessage(&msg);
+        if (msg.message == WM_KEYDOWN && msg.wParam != VK_LSHIFT && msg.wParam != VK_LCONTROL) seen.push_back(0);
+        if (msg.message == WM_CHAR) seen.push_back(int(msg.wParam));
+    }
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(WindowTest, AsyncKeyStateReportsHeldAndTappedKeys) {
     GetAsyncKeyState(VK_ESCAPE);  // forget earlier presses
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);

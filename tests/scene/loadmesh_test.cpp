@@ -274,6 +274,26 @@ TEST_F(LoadMeshTest, ANewVertexFormatKeepsTheCopysBuffers) {
     // The container's destructor releases both; the device's count in TearDown shows it.
 }
 
+TEST_F(LoadMeshTest, LoadMeshExKeepsNoCopyBuffersAndTakesItsMatrixOrIdentity) {
+    std::string file = scratch_.Write("cube.x", Cube({Material(0.1f, 0.5f, "")}));
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+    D3DXMATRIX m, id;
+    D3DXMatrixTranslation(&m, 1, 2, 3);
+    D3DXMatrixIdentity(&id);
+    ASSERT_EQ(LoadMeshEx(&container_, &m, device_, file.c_str(), "", fvf, D3DXMESH_MANAGED), S_OK);
+    EXPECT_EQ(container_->MeshData.pMesh->GetFVF(), fvf);
+    EXPECT_EQ(container_->pVertexBuffer, nullptr);
+    EXPECT_EQ(container_->pIndexBuffer, nullptr);
+    EXPECT_EQ(container_->matMesh, m);
+    ASSERT_EQ(container_->NumMaterials, 1u);
+    EXPECT_EQ(container_->pMaterials[0].MatD3D.Ambient.a, 0.5f);
+    delete container_;
+    container_ = nullptr;
+    ASSERT_EQ(LoadMeshEx(&container_, nullptr, device_, file.c_str(), "", 0, D3DXMESH_SYSTEMMEM), S_OK);
+    EXPECT_EQ(container_->matMesh, id);
+    EXPECT_STREQ(container_->Name, file.c_str());
+}
+
 TEST_F(LoadMeshTest, NullArgumentsAndUnreadableFilesLeaveTheOutPointerAlone) {
     std::string good = std::string(kXHeader) + kTriangle;
     std::string file = scratch_.Write("plain.x", good);

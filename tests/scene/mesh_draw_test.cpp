@@ -8,6 +8,7 @@
 #include "scene_fixture.h"
 #include "test_meshes.h"
 
+using scenetest::Container;
 using scenetest::LockFailingMesh;
 using scenetest::MakeMesh;
 using scenetest::VectorNear;
@@ -25,34 +26,6 @@ ID3DXMesh* ThreeSubsets(IDirect3DDevice9* device) {
         idx.insert(idx.end(), {b, b + 2, b + 1, b + 1, b + 2, b + 3});
     }
     return MakeMesh(device, p, idx, {0, 0, 1, 1, 2, 2});
-}
-
-// A container of a mesh with one material per alpha; material i has red 0.1 * (i + 1).
-CMeshContainerEx* Container(ID3DXMesh* mesh, const std::vector<float>& alphas,
-                            const std::vector<IDirect3DTexture9*>& textures = {}) {
-    CMeshContainerEx* c = new CMeshContainerEx();
-    c->MeshData.Type = D3DXMESHTYPE_MESH;
-    c->MeshData.pMesh = mesh;
-    c->NumMaterials = DWORD(alphas.size());
-    c->pMaterials = new D3DXMATERIAL[alphas.size()];
-    for (size_t i = 0; i < alphas.size(); i++) {
-        D3DMATERIAL9& m = c->pMaterials[i].MatD3D;
-        std::memset(&m, 0, sizeof m);
-        m.Diffuse.r = 0.1f * float(i + 1);
-        m.Diffuse.g = 0.5f;
-        m.Diffuse.b = 0.25f;
-        m.Diffuse.a = alphas[i];
-        m.Ambient = m.Diffuse;
-        c->pMaterials[i].pTextureFilename = nullptr;
-    }
-    if (!textures.empty()) {
-        c->ppTextures = new IDirect3DTexture9*[alphas.size()];
-        for (size_t i = 0; i < alphas.size(); i++) {
-            c->ppTextures[i] = textures[i];
-            if (textures[i]) textures[i]->AddRef();
-        }
-    }
-    return c;
 }
 
 class DrawContainer : public scenetest::DeviceTest {

@@ -81,6 +81,33 @@ void BoxGeometry(const D3DXVECTOR3& min, const D3DXVECTOR3& max, std::vector<D3D
     }
 }
 
+CMeshContainerEx* Container(ID3DXMesh* mesh, const std::vector<float>& alphas,
+                            const std::vector<IDirect3DTexture9*>& textures) {
+    CMeshContainerEx* c = new CMeshContainerEx();
+    c->MeshData.Type = D3DXMESHTYPE_MESH;
+    c->MeshData.pMesh = mesh;
+    c->NumMaterials = DWORD(alphas.size());
+    c->pMaterials = new D3DXMATERIAL[alphas.size()];
+    for (size_t i = 0; i < alphas.size(); i++) {
+        D3DMATERIAL9& m = c->pMaterials[i].MatD3D;
+        std::memset(&m, 0, sizeof m);
+        m.Diffuse.r = 0.1f * float(i + 1);
+        m.Diffuse.g = 0.5f;
+        m.Diffuse.b = 0.25f;
+        m.Diffuse.a = alphas[i];
+        m.Ambient = m.Diffuse;
+        c->pMaterials[i].pTextureFilename = nullptr;
+    }
+    if (!textures.empty()) {
+        c->ppTextures = new IDirect3DTexture9*[alphas.size()];
+        for (size_t i = 0; i < alphas.size(); i++) {
+            c->ppTextures[i] = textures[i];
+            if (textures[i]) textures[i]->AddRef();
+        }
+    }
+    return c;
+}
+
 std::vector<D3DXVECTOR3> Positions(ID3DXMesh* mesh) {
     std::vector<D3DXVECTOR3> out;
     const DWORD stride = mesh->GetNumBytesPerVertex();

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "meshcontainer.h"
+
 namespace scenetest {
 
 const DWORD kGameFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
@@ -16,6 +18,11 @@ const DWORD kGameFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 ID3DXMesh* MakeMesh(IDirect3DDevice9* device, const std::vector<D3DXVECTOR3>& positions,
                     const std::vector<DWORD>& indexes, const std::vector<DWORD>& attributes = {},
                     DWORD fvf = kGameFVF, DWORD options = D3DXMESH_SYSTEMMEM, D3DCOLOR colour = 0xFFFFFFFF);
+
+// A container that takes the mesh, with one material per alpha (material i has red 0.1 * (i + 1))
+// and, when given, one texture per material.
+CMeshContainerEx* Container(ID3DXMesh* mesh, const std::vector<float>& alphas,
+                            const std::vector<IDirect3DTexture9*>& textures = {});
 
 // The eight corners of a box and its twelve triangles, each wound so that the shadow volume's
 // normal (p2 - p1) x (p1 - p0) points out of the box.

@@ -398,40 +398,69 @@ TEST_P(HierarchyParse, FramesComeOutInReverseOrderWithTheirMatrices) {
     // The referenced frame A inside B is not built again, and its matrix does not reach B.
     EXPECT_EQ(b->pFrameFirstChild, nullptr);
     EXPECT_EQ(b->TransformationMatrix, id);
-    // No mesh loader stands behind the parser yet: meshes are passed over.
+    // Without the mesh flag no mesh is loaded.
     EXPECT_EQ(p.RootMesh, nullptr);
     EXPECT_EQ(q->pMeshContainer, nullptr);
 }
 
-TEST_P(HierarchyParse, WithoutTheFrameFlagNothingIsBuilt) {
-    for (DWORD flags : {0u, DWORD(XPARSE_LOAD_MESHES)}) {
-        CMeshHierarchyParser p;
-        p.ParseFlags = flags;
-        EXPECT_EQ(p.Parse(file_.c_str(), nullptr), TRUE);
-        EXPECT_EQ(p.RootFrame, nullptr);
-        EXPECT_EQ(p.RootMesh, nullptr);
-    }
-}
-
-TEST_P(HierarchyParse, AMeshReferenceFindsTheContainerOfThatNameInTheList) {
+TEST_P(HierarchyParse, WithoutTheFrameFlagNoFrameIsBuilt) {
     CMeshHierarchyParser p;
-    p.ParseFlags = XPARSE_BUILD_FRAMES | XPARSE_LOAD_MESHES;
-    CMeshContainerEx* arm = new CMeshContainerEx();
-    arm->Name = new char[8];
-    std::strcpy(arm->Name, "ArmMesh");
-    CMeshContainerEx* other = new CMeshContainerEx();
-    other->pNextMeshContainer = arm;
-    p.RootMesh = other;
     EXPECT_EQ(p.Parse(file_.c_str(), nullptr), TRUE);
-
-    CHierarchyFrame* b = p.RootFrame->Find("B");
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->pMeshContainer, arm);
-    EXPECT_EQ(p.RootMesh, other);
-    // The parser still holds both lists; its destructor frees them.
+    EXPECT_EQ(p.RootFrame, nullptr);
+    EXPECT_EQ(p.RootMesh, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, HierarchyParse, ::testing::Values(Form::Text, Form::Binary),
+                         [](const ::testing::TestParamInfo<Form>& i) { return scenetest::FormName(i.param); });
+
+// The parser loads the meshes it meets through the device.
+class HierarchyMeshes : public scenetest::DeviceTest, public ::testing::WithParamInterface<Form> {};
+
+TEST_P(HierarchyMeshes, MeshesAreLoadedIntoTheListAndAReferenceFindsTheContainerOfItsName) {
+    Scratch scratch;
+    D3DXMATRIX id;
+    D3DXMatrixIdentity(&id);
+    std::string file = scratch.Write("h.x", Encode(HierarchyFile(id, id), GetParam()));
+    CMeshHierarchyParser p;
+    p.Device = device_;
+    p.TexturePath = "";
+    p.NewFVF = 0;
+    p.LoadFlags = D3DXMESH_SYSTEMMEM;
+    p.ParseFlags = XPARSE_BUILD_FRAMES | XPARSE_LOAD_MESHES;
+    CMeshContainerEx* earlier = new CMeshContainerEx();
+    earlier->Name = new char[8];
+    std::strcpy(earlier->Name, "ArmMesh");
+    p.RootMesh = earlier;
+    EXPECT_EQ(p.Parse(file.c_str(), nullptr), TRUE);
+
+    // The list in reverse file order: Q's unnamed mesh, ArmMesh, then what was there before.
+    CMeshContainerEx* qMesh = p.RootMesh;
+    ASSERT_NE(qMesh, nullptr);
+    EXPECT_EQ(qMesh->Name, nullptr);
+    ASSERT_NE(qMesh->MeshData.pMesh, nullptr);
+    EXPECT_EQ(qMesh->MeshData.pMesh->GetNumFaces(), 1u);
+    CMeshContainerEx* arm = static_cast<CMeshContainerEx*>(qMesh->pNextMeshContainer);
+    ASSERT_NE(arm, nullptr);
+    EXPECT_STREQ(arm->Name, "ArmMesh");
+    EXPECT_NE(arm->MeshData.pMesh, nullptr);
+    EXPECT_EQ(arm->pNextMeshContainer, earlier);
+
+    EXPECT_EQ(p.RootFrame->Find("Q")->pMeshContainer, qMesh);
+    EXPECT_EQ(p.RootFrame->Find("B")->pMeshContainer, arm);  // the first of that name in the list
+    EXPECT_EQ(p.RootFrame->Find("A")->pMeshContainer, nullptr);
+    // The parser still holds both lists; its destructor frees them.
+
+    CMeshHierarchyParser meshesOnly;
+    meshesOnly.Device = device_;
+    meshesOnly.TexturePath = "";
+    meshesOnly.ParseFlags = XPARSE_LOAD_MESHES;
+    EXPECT_EQ(meshesOnly.Parse(file.c_str(), nullptr), TRUE);
+    EXPECT_EQ(meshesOnly.RootFrame, nullptr);
+    ASSERT_NE(meshesOnly.RootMesh, nullptr);
+    EXPECT_NE(meshesOnly.RootMesh->Find("ArmMesh"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, HierarchyMeshes, ::testing::Values(Form::Text, Form::Binary),
                          [](const ::testing::TestParamInfo<Form>& i) { return scenetest::FormName(i.param); });
 
 TEST(HierarchyParser, AMatrixOutsideAnyFrameBuildsNothing) {

@@ -1,4 +1,5 @@
-// A shown top-level window of a class of its own, for tests that need one.
+// A shown top-level window of a class of its own, for tests that need one; the procedure is
+// DefWindowProcA unless one is given.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +10,12 @@ namespace testsupport {
 
 class TestWindow {
 public:
-    explicit TestWindow(const char* className, int width = 1024, int height = 768)
+    explicit TestWindow(const char* className, int width = 1024, int height = 768,
+                        WNDPROC proc = nullptr)
         : className_(className) {
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
+        wc.lpfnWndProc = proc ? proc : Proc;
         wc.lpszClassName = className_.c_str();
         RegisterClassExA(&wc);
         hwnd_ = CreateWindowExA(0, className_.c_str(), className_.c_str(),

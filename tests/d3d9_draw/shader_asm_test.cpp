@@ -1,0 +1,316 @@
+// D3DXAssembleShader: the assembly of the vertex shader tests' hand-written streams, the
+// encodings, the preprocessor, files and errors, and a triangle drawn through an assembled shader.
+#include "shader_fixture.h"
+#include "temp_dir.h"
+
+#include <d3dx9.h>
+
+#include <fstream>
+#include <map>
+
+namespace drawtest {
+namespace {
+
+struct Result {
+    HRESULT hr;
+    std::vector<DWORD> tokens;
+    std::string errors;
+};
+
+Result Take(HRESULT hr, ID3DXBuffer* shader, ID3DXBuffer* errors) {
+    Result r{hr, {}, {}};
+    if (shader) {
+        const DWORD* t = static_cast<const DWORD*>(shader->GetBufferPointer());
+        r.tokens.assign(t, t + shader->GetBufferSize() / 4);
+        EXPECT_EQ(shader->Release(), 0u);
+    }
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        EXPECT_EQ(errors->Release(), 0u);
+    }
+    return r;
+}
+
+Result AssembleFile(const char* name) {
+    ID3DXBuffer *shader = nullptr, *errors = nullptr;
+    HRESULT hr = D3DXAssembleShaderFromFileA(name, nullptr, nullptr, 0, &shader, &errors);
+    return Take(hr, shader, errors);
+}
+
+Result Assemble(const std::string& source, const D3DXMACRO* defines = nullptr, ID3DXInclude* include = nullptr) {
+    ID3DXBuffer *shader = nullptr, *errors = nullptr;
+    HRESULT hr = D3DXAssembleShader(source.c_str(), UINT(source.size()), defines, include, 0, &shader, &errors);
+    return Take(hr, shader, errors);
+}
+
+// The assembly of the vertex shader tests' cases, by name.
+const std::map<std::string, std::string> kVs11Sources = {
+    {"add", "add r0, c10, c11"},
+    {"sub", "sub r0, c10, c11"},
+    {"mul", "mul r0, c10, c11"},
+    {"mad", "mad r0, c10, c11, c10"},
+    {"dp3", "dp3 r0, c10, c11"},
+    {"dp4 scaled", "dp4 r0, c10, c10\nmul r0, r0, c11.y"},
+    {"min max", "min r0.xy, c10, c11\nmax r0.zw, c10, c11"},
+    {"slt sge", "slt r0.xy, c10, c11\nsge r0.zw, c10, c11"},
+    {"rcp rsq", "rcp r0.x, c12.x\nrsq r0.y, c12.x\nrcp r0.z, c10.w\nrsq r0.w, -c12.x"},
+    {"frc exp log", "def c13, 2.75, -1.0, 0.5, 0.0\nfrc r0.xy, c13\nexp r0.z, c13.y\nlog r0.w, c13.z\n"
+                    "mul r0.w, r0, -c13.z"},
+    {"lit", "def c13, 0.5, 0.5, 0.0, 2.0\nlit r0, c13\nmul r0.x, r0, c13.x"},
+    {"dst", "def c13, 0, 0.25, 0.25, 0\ndef c14, 0, 2, 0, 0.5\ndst r0, c13, c14"},
+    {"expp", "def c13, 0, 0, 0, -0.75\nexpp r0, c13.w"},
+    {"swizzle negate mask", "mov r0, c10.abgr\nadd r0.y, r0, -c11.g"},
+};
+const char* const kVs11Load = "def c10, 0.25, 0.5, 0.75, 1.0\ndef c11, 0.5, 0.25, 2.0, 0.0\ndef c12, 4.0, 0, 0, 0\n";
+
+const std::map<std::string, std::string> kVs20Sources = {
+    {"lrp abs", "def c10, 0.25, 0.25, 0.25, 0.25\ndef c11, 1, 0, 0.5, -0.5\ndef c12, 0, 1, 0.5, 0.5\n"
+                "lrp r0, c10, c11, c12\nabs r0.w, r0"},
+    {"nrm pow", "def c10, 3, 0, 4, 0\ndef c11, 0.25, 0.5, 0, 0\nnrm r0, c10\npow r0.y, c11.x, c11.y"},
+    {"crs", "def c10, 1, 0, 0, 0\ndef c11, 0, 0.5, 0, 1\nmov r0, c11\ncrs r0.xyz, c10, c11"},
+    {"sincos", "def c10, 0, 0, 0, 1.0471976\ndef c11, -1.5500992e-6, -2.1701389e-5, 0.0026041667, 0.00026041668\n"
+               "def c12, -0.020833334, -0.125, 1.0, 0.5\nmov r0, c12.z\nsincos r0.xy, c10.w, c11, c12"},
+    {"rep loop", "defi i0, 4, 0, 0, 0\ndefi i1, 3, 1, 2, 0\ndef c10, 0.125, 0, 0, 0\ndef c11, 0, 0, 0, 0\n"
+                 "def c12, 0, 0, 0, 0\ndef c13, 0, 0.1, 0, 0\ndef c14, 0, 0, 0, 0\ndef c15, 0, 0.2, 0, 0\n"
+                 "def c16, 0, 0, 0, 0\ndef c17, 0, 0.3, 0, 0\nmov r0, c11\nrep i0\n  add r0, r0, c10\nendrep\n"
+                 "loop aL, i1\n  add r0, r0, c[aL + 12]\nendloop"},
+    {"if else call", "defb b0, true\ndefb b1, false\ndef c10, 0.25, 0.5, 0.75, 1.0\nmov r0, c10\nif b1\n"
+                     "  mov r0.x, c10.w\nelse\n  call l2\nendif"},
+};
+
+std::string Wrap(int major, const std::string& body) {
+    return std::string(major == 1 ? "vs_1_1" : "vs_2_0") +
+           "\ndcl_position v0\ndcl_color v1\nmov oPos, v0\n" + body + "\nmov oD0, r0\n";
+}
+
+TEST(ShaderAssembler, ReproducesTheHandWrittenStreams) {
+    for (const ShaderCase& c : Vs11Cases()) {
+        std::string body = kVs11Sources.at(c.name);
+        if (body.find("c10") != std::string::npos && body.find("def c13") == std::string::npos) body = kVs11Load + body;
+        Result r = Assemble(Wrap(1, body));
+        ASSERT_EQ(r.hr, D3D_OK) << c.name << ": " << r.errors;
+        EXPECT_EQ(r.tokens, CaseTokens(1, c)) << c.name;
+    }
+    for (const ShaderCase& c : Vs20Cases()) {
+        std::string source = Wrap(2, kVs20Sources.at(c.name));
+        if (std::string(c.name) == "if else call") source += "ret\nlabel l2\n  sub r0.z, r0, r0\nret\n";
+        Result r = Assemble(source);
+        ASSERT_EQ(r.hr, D3D_OK) << c.name << ": " << r.errors;
+        EXPECT_EQ(r.tokens, CaseTokens(2, c)) << c.name;
+    }
+    Result r = Assemble(Wrap(1, "def c20, 0.1, 0.2, 0.3, 1.0\ndef c30, 2.0, 0, 0, 0\nmov a0.x, c30.x\n"
+                                "mov r0, c[a0.x + 20]\nadd r0.x, r0, -c20.x"));
+    EXPECT_EQ(r.tokens, Colour(1, RelativeBody));
+}
+
+TEST(ShaderAssembler, EncodesTheOtherInstructionsRegistersAndModifiers) {
+    Result r = Assemble("VS.1.1  /* the old version syntax */\n"
+                        "dcl_texcoord3 v7 // a comment\n"
+                        "dcl_normal v2\n"
+                        "m3x3 r1.xyz, v2, c4\n"
+                        "m3x4 oT7, -r1.yzxw, c[4 + a0.x]\n"
+                        "m3x2 r2.xy, r1, c0\n"
+                        "logp oPts, v7.w\n"
+                        "mov oFog, R1.z\n"
+                        "mov oD1.rgb, c95.bgra\n"
+                        "nop\n");
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    std::vector<DWORD> expected = Assembler(1)
+        .Dcl(D3DDECLUSAGE_TEXCOORD, 3, 7).Dcl(D3DDECLUSAGE_NORMAL, 0, 2)
+        .I(kM3x3, {Dst(kTemp, 1, 0x7), Src(kInput, 2), Src(kConst, 4)})
+        .I(22, {Dst(kTexOut, 7), Src(kTemp, 1, 0xC9, 1), Src(kConst, 4 | (1 << 13))})
+        .I(24, {Dst(kTemp, 2, 0x3), Src(kTemp, 1), Src(kConst, 0)})
+        .I(79, {Dst(kRast, 2, 0x1), Src(kInput, 7, Rep(3))})
+        .I(kMov, {Dst(kRast, 1, 0x1), Src(kTemp, 1, Rep(2))})
+        .I(kMov, {Dst(kAttr, 1, 0x7), Src(kConst, 95, 0xC6)})
+        .I(0, {}).End();
+    EXPECT_EQ(r.tokens, expected);
+
+    r = Assemble("vs_2_0\n"
+                 "dcl_blendweight v1\n"
+                 "dcl_blendindices1 v2\n"
+                 "defb b2, TRUE\n"
+                 "mova a0.yw, v2\n"
+                 "m4x3 r1.xyz, v1, c[a0.w + 9]\n"
+                 "m4x4 r3, r1, c[a0.y]\n"
+                 "sgn r2, r1, r3, r4\n"
+                 "callnz l1, !b2\n"
+                 "mov r0, c0.wz\n"
+                 "ret\n"
+                 "label l1\n"
+                 "ret\n");
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    DWORD a0w = Reg(kAddr, 0) | (Rep(3) << 16), a0y = Reg(kAddr, 0) | (Rep(1) << 16);
+    expected = Assembler(2)
+        .Dcl(D3DDECLUSAGE_BLENDWEIGHT, 0, 1).Dcl(D3DDECLUSAGE_BLENDINDICES, 1, 2)
+        .I(kDefB, {Dst(kBool, 2), 1})
+        .I(kMova, {Dst(kAddr, 0, 0xA), Src(kInput, 2)})
+        .I(21, {Dst(kTemp, 1, 0x7), Src(kInput, 1), Src(kConst, 9 | (1 << 13)), a0w})
+        .I(kM4x4, {Dst(kTemp, 3), Src(kTemp, 1), Src(kConst, 0 | (1 << 13)), a0y})
+        .I(34, {Dst(kTemp, 2), Src(kTemp, 1), Src(kTemp, 3), Src(kTemp, 4)})
+        .I(26, {Src(kLabel, 1), Src(kBool, 2, kXYZW, 0xD)})
+        .I(kMov, {Dst(kTemp, 0), Src(kConst, 0, 0xAB)})
+        .I(kRet, {}).I(kLabelOp, {Src(kLabel, 1)}).I(kRet, {}).End();
+    EXPECT_EQ(r.tokens, expected);
+}
+
+// An include handler over named strings that records its calls.
+class Includes : public ID3DXInclude {
+public:
+    std::map<std::string, std::string> files;
+    std::vector<std::string> opened;
+    std::vector<LPCVOID> parents, closed;
+    HRESULT STDMETHODCALLTYPE Open(D3DXINCLUDE_TYPE type, LPCSTR name, LPCVOID parent, LPCVOID* data,
+                                   UINT* bytes) override {
+        auto it = files.find(name);
+        if (it == files.end()) return E_FAIL;
+        opened.push_back((type == D3DXINC_SYSTEM ? "<" : "\"") + it->first);
+        parents.push_back(parent);
+        *data = it->second.data();
+        *bytes = UINT(it->second.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Close(LPCVOID data) override {
+        closed.push_back(data);
+        return S_OK;
+    }
+};
+
+TEST(ShaderAssembler, MacrosConditionsAndIncludes) {
+    Includes inc;
+    inc.files["outputs.vsh"] = "#include <colour.vsh>\nmov oPos, POSITION\n";
+    inc.files["colour.vsh"] = "#ifdef RED\nmov oD0, c1\n#else\nmov oD0, c2\n#endif\n";
+    const D3DXMACRO defines[] = {{"POSITION", "v0"}, {"RED", nullptr}, {nullptr, nullptr}};
+    std::string source = "vs_1_1\n#define SCALE c[a0.x + BASE]\n#define BASE 8\ndcl_position v0\n"
+                         "mov a0.x, c0.x\n#include \"outputs.vsh\"\nmul r0, v0, SCALE\n";
+    Result r = Assemble(source, defines, &inc);
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    EXPECT_EQ(r.tokens, Assembler(1)
+                            .Dcl(D3DDECLUSAGE_POSITION, 0, 0)
+                            .I(kMov, {Dst(kAddr, 0, 0x1), Src(kConst, 0, Rep(0))})
+                            .I(kMov, {Dst(kAttr, 0), Src(kConst, 1)})
+                            .I(kMov, {Dst(kRast, 0), Src(kInput, 0)})
+                            .I(kMul, {Dst(kTemp, 0), Src(kInput, 0), Src(kConst, 8 | (1 << 13))})
+                            .End());
+    ASSERT_EQ(inc.opened, (std::vector<std::string>{"\"outputs.vsh", "<colour.vsh"}));
+    EXPECT_EQ(inc.parents[0], nullptr);
+    EXPECT_EQ(inc.parents[1], inc.files["outputs.vsh"].data());
+    EXPECT_EQ(inc.closed, (std::vector<LPCVOID>{inc.files["colour.vsh"].data(), inc.files["outputs.vsh"].data()}));
+
+    // Without RED the #else part is taken; an error inside an include names that file and line.
+    const D3DXMACRO plain[] = {{"POSITION", "v0"}, {nullptr, nullptr}};
+    r = Assemble(source, plain, &inc);
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    EXPECT_EQ(r.tokens[9], Src(kConst, 2));  // mov oD0, c2
+    inc.files["colour.vsh"] = "\n\nmov oD0, r12\n";
+    r = Assemble(source, plain, &inc);
+    EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
+    EXPECT_NE(r.errors.find("colour.vsh(3): error: register 'r12'"), std::string::npos) << r.errors;
+    EXPECT_EQ(inc.closed.size(), 6u) << "every opened include is closed, also after an error";
+    // From memory an include needs a handler.
+    r = Assemble(source, plain);
+    EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
+    EXPECT_NE(r.errors.find("memory(6)"), std::string::npos) << r.errors;
+}
+
+TEST(ShaderAssembler, ErrorsNameTheLine) {
+    struct Case {
+        const char* source;
+        const char* message;
+    } cases[] = {
+        {"vs_1_1\nmov oPos, v0\nfoo r0, v0", "memory(3): error: unknown instruction 'foo'"},
+        {"vs_1_1\n\nmov r0, q1", "memory(3): error: bad register 'q1'"},
+        {"vs_1_1\nmov r12, v0", "memory(2): error: register 'r12' is beyond the last one, r11"},
+        {"vs_1_1\nmov oT8, v0", "memory(2): error: register 'oT8' is beyond the last one, oT7"},
+        {"vs_1_1\nmov r0, c[a0.x + 300]", "memory(2): error: register 'c300' is beyond the last one, c255"},
+        {"vs_1_1\nmov a1.x, v0", "register 'a1'"},
+        {"vs_1_1\nmov r0, b0", "bad register 'b0'"},
+        {"vs_1_1\nnrm r0, v0", "memory(2): error: 'nrm' is not available in vs_1_1"},
+        {"vs_2_0\nmov_sat r0, v0", "memory(2): error: instruction modifier '_sat' is not available in vs_2_0"},
+        {"mov r0, v0", "memory(1): error: the shader must start with a version"},
+        {"vs_3_0\nmov r0, v0", "memory(1): error: unsupported version 'vs_3_0'"},
+        {"vs_1_1\nmov r0, v0.xq", "memory(2): error: bad swizzle"},
+        {"vs_1_1\nmov r0.yx, v0", "memory(2): error: bad write mask"},
+        {"vs_1_1\nadd r0, v0", "memory(2): error: 'add' takes 3 operands"},
+        {"vs_1_1\nmov r0, v0\ndcl_normal v1", "memory(3): error: declarations must come before"},
+        {"vs_1_1\ndcl_colour v1", "memory(2): error: unknown usage 'dcl_colour'"},
+        {"vs_1_1\nmov v0, r0", "memory(2): error: 'v0' cannot be written"},
+        {"vs_1_1\nmov r0, oPos", "memory(2): error: 'oPos' cannot be a source"},
+        {"vs_1_1\nmov oFog.y, v0", "memory(2): error: 'oFog.y' takes the x component only"},
+        {"vs_1_1\nadd a0.x, v0, v0", "memory(2): error: bad destination 'a0.x' for 'add'"},
+        {"vs_2_0\nmov a0.x, v0", "memory(2): error: bad destination 'a0.x' for 'mov'"},
+        {"vs_1_1\nm4x4 oPos, v0, -c0", "memory(2): error: no modifier or swizzle is allowed on '-c0'"},
+        {"vs_1_1\nmov r0, c[a0.y + 2]", "memory(2): error: bad relative address"},
+        {"vs_1_1\nmov r0, c[1 + a0.x + 2]", "memory(2): error: bad relative address"},
+        {"vs_1_1\ndef c0, 1, 2, x, 4", "memory(2): error: bad number 'x'"},
+        {"vs_2_0\nif i0\nendif", "memory(2): error: bad operand 'i0'"},
+        {"vs_1_1\n#if 1\n", "memory(2): error: unsupported directive '#if'"},
+        {"vs_1_1\n#ifdef A\nmov r0, v0\n", "error: #if without #endif"},
+        {"vs_1_1\n#define F(x) x\n", "memory(2): error: macros with arguments are not supported"},
+    };
+    for (const Case& c : cases) {
+        ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;
+        HRESULT hr = D3DXAssembleShader(c.source, UINT(std::strlen(c.source)), nullptr, nullptr, 0, &shader, &errors);
+        Result r = Take(hr, shader, errors);
+        EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA) << c.source;
+        EXPECT_TRUE(r.tokens.empty()) << c.source;
+        EXPECT_NE(r.errors.find(c.message), std::string::npos) << c.source << " gave " << r.errors;
+    }
+    // No error buffer on success; null required arguments.
+    ID3DXBuffer *shader = nullptr, *errors = reinterpret_cast<ID3DXBuffer*>(1);
+    EXPECT_EQ(D3DXAssembleShader("vs_1_1", 7, nullptr, nullptr, 0, &shader, &errors), D3D_OK);  // the NUL counted
+    EXPECT_EQ(errors, nullptr);
+    ASSERT_NE(shader, nullptr);
+    EXPECT_EQ(shader->GetBufferSize(), 8u);
+    shader->Release();
+    EXPECT_EQ(D3DXAssembleShader("vs_1_1", 6, nullptr, nullptr, 0, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXAssembleShader(nullptr, 6, nullptr, nullptr, 0, &shader, nullptr), D3DERR_INVALIDCALL);
+}
+
+class ShaderFiles : public testsupport::InTempDir {};
+
+TEST_F(ShaderFiles, FilesAndTheirIncludesAreReadRelativeToTheIncludingFile) {
+    std::filesystem::create_directories("Shaders/Common");
+    std::ofstream("Shaders/Skin.vsh") << "vs_1_1\ndcl_position v0\n#include \"common\\out.inc\"\n";
+    std::ofstream("Shaders/Common/out.inc") << "mov oPos, v0\n#include \"../colour.inc\"\n";
+    std::ofstream("Shaders/colour.inc") << "mov oD0, c3\n";
+    Result r = AssembleFile("shaders\\skin.vsh");
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    EXPECT_EQ(r.tokens, Assemble("vs_1_1\ndcl_position v0\nmov oPos, v0\nmov oD0, c3").tokens);
+
+    std::ofstream("Shaders/Bad.vsh") << "vs_1_1\n\nmov oPos, v99\n";
+    r = AssembleFile("Shaders\\Bad.vsh");
+    EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
+    EXPECT_NE(r.errors.find("Shaders\\Bad.vsh(3): error: register 'v99'"), std::string::npos) << r.errors;
+    r = AssembleFile("Shaders\\Missing.vsh");
+    EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
+    EXPECT_TRUE(r.tokens.empty());
+    EXPECT_NE(r.errors.find("Missing.vsh"), std::string::npos);
+}
+
+TEST_F(Shaders, AnAssembledShaderDrawsATriangle) {
+    // c0..c3: the columns of a matrix that halves x and moves it left; the colour is defined.
+    const float columns[16] = {0.5f, 0, 0, -0.5f, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    ASSERT_EQ(device_->SetVertexShaderConstantF(0, columns, 4), D3D_OK);
+    Result r = Assemble("vs_1_1\ndcl_position v0\ndef c8, 0.25, 0.5, 1.0, 1.0\nm4x4 oPos, v0, c0\nmov oD0, c8\n");
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    IDirect3DVertexShader9* vs = nullptr;
+    ASSERT_EQ(device_->CreateVertexShader(r.tokens.data(), &vs), D3D_OK);
+    // The upper left half of the screen, squeezed into its left half.
+    CV tri[3] = {{-1, 1, 0.5f, 0}, {1, 1, 0.5f, 0}, {-1, -1, 0.5f, 0}};
+    device_->SetVertexDeclaration(decl_);
+    device_->SetVertexShader(vs);
+    Clear(0xFF000000);
+    Begin();
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(CV)), D3D_OK);
+    End();
+    EXPECT_TRUE(ColorNear(Pixel(4, 4), Pack(0.25, 0.5, 1.0)));
+    EXPECT_TRUE(ColorNear(Pixel(2, 50), Pack(0.25, 0.5, 1.0)));
+    EXPECT_EQ(Pixel(28, 30), 0xFF000000u);  // beyond the diagonal
+    EXPECT_EQ(Pixel(40, 4), 0xFF000000u);   // right of the squeezed triangle
+    device_->SetVertexShader(nullptr);
+    vs->Release();
+}
+
+}  // namespace
+}  // namespace drawtest
