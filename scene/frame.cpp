@@ -1,6 +1,7 @@
 #include "frame.h"
 
-#include "collision.h"
+#include <CD.h>
+
 #include "log.h"
 #include "meshcontainer.h"
 

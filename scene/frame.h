@@ -60,6 +60,16 @@ public:
     void ComputeBoundingSphere(CMeshContainerEx* pContainer);
     void ComputeBoxCorners();
 
+    // Collision through the collision library, and distances along a ray to another frame's mesh.
+    HRESULT BuildCollisionModel(CMeshContainerEx* pContainer);
+    bool Collide(CFrame* pOther, int nFlag);
+    float DistanceToGround(float x, float y, float z, CFrame ground);
+    float RayDistanceAtAngle(float x, float y, float z, CFrame target, float angle);
+
+    // Every Mesh object of a .x file as a sub-mesh with its bounding sphere.
+    BOOL LoadSubMeshes(const char* file, IDirect3DDevice9* pDevice);
+    BOOL ParseXFileData(ID3DXFileData* pData, IDirect3DDevice9* pDevice);
+
     // Geometric tests: they read and write none of the frame's fields.
     bool PointInBox(D3DXVECTOR3* pPoint, D3DXVECTOR3* pMin, D3DXVECTOR3* pMax);
     bool PointInSphere(D3DXVECTOR3* pPoint, D3DXVECTOR3 vCentre, float fRadius);
@@ -98,6 +108,9 @@ public:
     CFrame* pParent;
     LPFRAMEUPDATECALLBACK pfnUpdateCallback;
     BOOL bUseCallback;
+
+private:
+    BOOL ParseXFileData(ID3DXFileData* pData, IDirect3DDevice9* pDevice, int depth, int* pBudget);
 };
 
 // Numbers the frames in the order in which their bounds are computed.

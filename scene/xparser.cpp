@@ -89,8 +89,7 @@ static bool XOnWalk(ID3DXFileData* pData, const XWalkStep* pWalk) {
     return false;
 }
 
-// Opens a file with the standard templates registered; the failing call's code otherwise.
-static HRESULT XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
+HRESULT XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum) {
     if (file == NULL) return E_FAIL;
     ID3DXFile* pFile = NULL;
     HRESULT hr = D3DXFileCreate(&pFile);

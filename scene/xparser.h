@@ -91,3 +91,6 @@ private:
 
 // A new copy of a data object's name, null when it has none.
 char* XGetName(ID3DXFileData* pData);
+// Opens a .x file with the standard templates registered: the file object and its enumeration,
+// which the caller releases; the failing call's code otherwise.
+HRESULT XOpen(const char* file, ID3DXFile** ppFile, ID3DXFileEnumObject** ppEnum);

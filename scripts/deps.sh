@@ -6,6 +6,7 @@ packages=(
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libx11-dev
   libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev libfontconfig-dev
   fonts-dejavu-core fonts-liberation2 librsvg2-bin
+  libfcl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
   xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev

@@ -3,7 +3,8 @@
 #include <memory>
 #include <new>
 
-#include "collision.h"
+#include <CD.h>
+
 #include "frame.h"
 #include "meshcontainer.h"
 #include "scene_fixture.h"
@@ -298,7 +299,7 @@ TEST_F(FrameTransform, TheCallbackRunsFirstAndItsChangesCountForThisUpdate) {
 
 class RecordingCollision : public CCollisionObject {
 public:
-    void Reserved() override {}
+    void Destroy() override {}
     void AddTriangle(D3DXVECTOR3, D3DXVECTOR3, D3DXVECTOR3) override {}
     void EndModel() override {}
     void SetWorldMatrix(D3DXMATRIX* pMatrix) override {
@@ -306,7 +307,7 @@ public:
         seen = *pMatrix;
         calls++;
     }
-    void Reserved2() override {}
+    void Reserved() override {}
     bool Collide(CCollisionObject*, int) override { return false; }
 
     D3DXMATRIX* last = nullptr;
