@@ -1,57 +1,117 @@
 #!/usr/bin/env bash
-# From the menu to the board, where a click on the deck draws cards into the hand.
+# The board with real input: drawing from the deck, placing the dwarf in a window that is not at
+# the screen's corner, a held click on it, moving it, and the exit window.
 EXE=$1
 PROBE=$2
 . "$(dirname "$0")/lib.sh"
 make_game_copy "$EXE"
-TITLE="MORVANE_GAME_TESTS - by DRESK"
 
-start_game
-box=$(wait_window "Apertura Applicazione") || fail "no question box"
-xdotool windowfocus --sync "$box"
-press Tab
-press Return
-WIN=$(wait_window "$TITLE") || fail "no game window"
-xdotool windowfocus --sync "$WIN"
+# Square centres, and where the dwarf's middle shows when it stands on a square (1024 x 768).
+SQ1="367 550"
+SQ9="372 484"
+SQ17="378 424"
+DWARF1="357 533"
+DWARF9="362 467"
+PARK="1000 300"  # a place for the cursor away from the squares
 
-echo "-- the start button leads to the board"
-# Waits until the start button is drawn (its image drawn 512 x 89.6 at (256, 268.8)).
-want=$("$PROBE" filemean "$WORK/Immagini/Button/startGame.png" 408 16 888 116) || fail "cannot read the button image"
-shown=""
-for _ in $(seq 1 150); do
-    got=$("$PROBE" mean "$WIN" 460 280 700 350) || fail "cannot read the window"
-    close_to "$got" "$want" 12 && { shown=1; break; }
-    sleep 0.1
-done
-[ -n "$shown" ] || fail "no start menu"
-xdotool mousemove_relative -- 400 300
-sleep 0.5
+start_answering Tab Return
+enter_board
+cursor_to $PARK
+base1=$(spot $DWARF1)
+base9=$(spot $DWARF9)
+
+# A press on the deck, released as soon as it drew (before the deck's 100 ms repeat).
+draw_card() {
+    local n
+    n=$(log_count "carta pescata")
+    cursor_to 950 640
+    xdotool mousedown 1
+    wait_for 5 eval '[ "$(log_count "carta pescata")" -gt '"$n"' ]' || fail "press $((n + 1)) on the deck drew nothing"
+    xdotool mouseup 1
+}
+
+echo "-- one card, then five"
+draw_card
+[ "$(log_count "carta pescata")" = 1 ] || fail "one press drew $(log_count "carta pescata") cards"
+grep -aq "messa in posizione - 0" "$BIN/D3D.log" || fail "the first card is not in slot 0"
+for k in 1 2 3 4; do draw_card; done
+[ "$(log_count "carta pescata")" = 5 ] || fail "five presses drew $(log_count "carta pescata") cards"
+[ "$(grep -ao "carta pescata: [0-4]" "$BIN/D3D.log" | sort -u | wc -l)" = 5 ] || fail "a card was drawn twice"
+# The dwarf (card 0) went into the slot numbered by the hand count logged after it.
+slot=$(grep -aA1 "carta pescata: 0" "$BIN/D3D.log" | sed -n 's/^messa in posizione - \([0-4]\).*/\1/p')
+[ -n "$slot" ] || fail "the dwarf's slot is not logged"
+SLOT_X=(104 200 298 396 492)
+
+echo "-- the window away from the corner: the dwarf goes where the cursor is"
+xdotool windowmove "$WIN" 150 100
+wait_for 5 eval 'xwininfo -id "$WIN" | grep -q "Absolute upper-left X:  150"' || fail "the window did not move"
+prompt_base=$(mean 310 616 700 636)
+cursor_to $((SLOT_X[slot] + 32)) 730
 xdotool mousedown 1
-sleep 0.3
+wait_for 5 eval '! close_to "$(mean 310 616 700 636)" "$prompt_base" 8' || fail "no placing prompt"
 xdotool mouseup 1
-# Two seconds of loading image, the board's loading, then the rest of the five seconds.
-sleep 10
-
-echo "-- a click on the deck draws a card"
-# The board's loading moved the cursor by half the screen: (912, 684); the deck's hit box
-# spans y 608 to 680 at x 890 to 1018.
-xdotool mousemove_relative -- 0 -20
-sleep 0.5
+cursor_to $SQ1
+wait_for 5 eval 'yellowish "$(spot 380 540)"' || fail "square 1 is not offered under the cursor"
 xdotool mousedown 1
-sleep 0.3
+wait_for 5 eval '[ "$(log_count "Libero la posizione: $slot")" = 1 ]' || fail "the dwarf was not placed"
 xdotool mouseup 1
-sleep 1
-press Escape
-wait_exit || fail "Escape did not end the game"
-[ "$STATUS" = 0 ] || fail "Escape ended with status $STATUS"
-log=$(od -An -c < "$BIN/D3D.log" | tr -s ' \n' ' ')
-grep -aq "carta pescata: [0-4]	" "$BIN/D3D.log" || fail "no card drawn: $log"
-grep -aq "messa in posizione - 0" "$BIN/D3D.log" || fail "the first card did not go to the hand: $log"
-# A held button draws about one card per 100 ms; each goes into the hand after the ones before.
-n=$(grep -ac "carta pescata" "$BIN/D3D.log")
-[ "$n" -ge 1 ] && [ "$n" -le 5 ] || fail "$n cards drawn: $log"
-for k in $(seq 0 $((n - 1))); do
-    grep -aq "messa in posizione - $k" "$BIN/D3D.log" || fail "card $k of the draw is not logged: $log"
-done
-[ "$(grep -ao "carta pescata: [0-4]" "$BIN/D3D.log" | sort | uniq -d)" = "" ] || fail "a card was drawn twice: $log"
+cursor_to $PARK
+wait_for 5 eval '! close_to "$(spot $DWARF1)" "$base1" 20 && ! bright_yellow "$(spot $DWARF1)"' || fail "no dwarf on square 1"
+placed1=$(spot $DWARF1)
+placed9=$(spot $DWARF9)
+
+echo "-- a click held on the dwarf selects it once and takes no square"
+cursor_to 362 516  # its head, in front of square 9
+wait_for 5 eval 'bright_yellow "$(spot 355 530)"' || fail "the dwarf is not hovered"
+xdotool mousedown 1
+sleep 0.6
+xdotool mouseup 1
+cursor_to $PARK
+wait_for 5 eval '! bright_yellow "$(spot $DWARF1)"' || fail "the dwarf stays hovered"
+close_to "$(spot $DWARF9)" "$placed9" 12 || fail "the held click moved the dwarf to square 9"
+close_to "$(spot $DWARF1)" "$placed1" 12 || fail "the dwarf left square 1"
+# Still in moving mode, and square 9 free to take.
+cursor_to $SQ9
+wait_for 5 eval 'yellowish "$(spot 385 472)"' || fail "square 9 is not offered after the held click"
+
+echo "-- moving it two rows"
+cursor_to $SQ17
+wait_for 5 eval 'yellowish "$(spot 392 414)"' || fail "square 17 is not offered"
+xdotool mousedown 1
+wait_for 5 eval 'bright_yellow "$(spot 365 410)"' || fail "the dwarf did not reach square 17"
+xdotool mouseup 1
+cursor_to $PARK
+wait_for 5 eval 'close_to "$(spot $DWARF1)" "$base1" 12' || fail "the dwarf did not leave square 1"
+
+echo "-- and back one row, to the square the held click did not take"
+cursor_to 368 400
+wait_for 5 eval 'bright_yellow "$(spot 362 405)"' || fail "the dwarf on square 17 is not hovered"
+xdotool mousedown 1
+sleep 0.15  # a click
+xdotool mouseup 1
+cursor_to $SQ9
+wait_for 5 eval 'yellowish "$(spot 385 472)"' || fail "square 9 is not offered"
+xdotool mousedown 1
+wait_for 5 eval 'bright_yellow "$(spot 362 470)"' || fail "the dwarf did not reach square 9"
+xdotool mouseup 1
+
+echo "-- EXIT, then NO, then EXIT and YES"
+win_base=$(mean 300 150 700 230)
+cursor_to 950 25
+xdotool mousedown 1
+wait_for 5 eval '! close_to "$(mean 300 150 700 230)" "$win_base" 20' || fail "EXIT showed no window"
+xdotool mouseup 1
+cursor_to 510 350
+xdotool mousedown 1
+wait_for 5 eval 'close_to "$(mean 300 150 700 230)" "$win_base" 12' || fail "NO did not close the window"
+xdotool mouseup 1
+cursor_to 950 25
+xdotool mousedown 1
+wait_for 5 eval '! close_to "$(mean 300 150 700 230)" "$win_base" 20' || fail "EXIT showed no window again"
+xdotool mouseup 1
+cursor_to 510 265
+xdotool mousedown 1
+wait_exit || fail "YES did not end the game"
+xdotool mouseup 1
+[ "$STATUS" = 0 ] || fail "YES ended with status $STATUS"
 echo PASS
