@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The board with real input: drawing from the deck, placing the dwarf in a window that is not at
-# the screen's corner, a held click on it, moving it, and the exit window.
+# the screen's corner, a held click on it, moving it, the keys S, Z and A, and the exit window.
 EXE=$1
 PROBE=$2
 . "$(dirname "$0")/lib.sh"
@@ -94,6 +94,21 @@ wait_for 5 eval 'yellowish "$(spot 385 472)"' || fail "square 9 is not offered"
 xdotool mousedown 1
 wait_for 5 eval 'bright_yellow "$(spot 362 470)"' || fail "the dwarf did not reach square 9"
 xdotool mouseup 1
+
+echo "-- S saves the window's image"
+press s
+wait_for 5 test -s "$BIN/screenshot00.bmp" || fail "S saved no screenshot"
+shot() { "$PROBE" filemean "$BIN/screenshot00.bmp" $(($1 - 5)) $(($2 - 5)) $(($1 + 5)) $(($2 + 5)); }
+wait_for 5 eval 'bluish "$(shot 294 550)" && reddish "$(shot 367 550)"' || fail "the screenshot does not show the board"
+
+echo "-- Z raises the camera, A lowers it"
+board() { bluish "$1" || reddish "$1"; }
+xdotool keydown z
+wait_for 10 eval '! board "$(spot 512 300)" && board "$(spot 512 620)"' || fail "Z did not raise the camera"
+xdotool keyup z
+xdotool keydown a
+wait_for 10 eval 'board "$(spot 512 60)"' || fail "A did not lower the camera"
+xdotool keyup a
 
 echo "-- EXIT, then NO, then EXIT and YES"
 win_base=$(mean 300 150 700 230)

@@ -116,6 +116,8 @@ reddish() { local c=($1); [ "${c[0]}" -gt $((${c[2]} + 40)) ]; }
 # menu starts it at (0, 0); the board's loading moves it by half the screen).
 CX=0
 CY=0
+BOARD_W=1024
+BOARD_H=768
 cursor_to() {
     xdotool mousemove_relative -- $(($1 - CX)) $(($2 - CY))
     CX=$1
@@ -127,9 +129,8 @@ log_count() {
     grep -ac "$1" "$BIN/D3D.log" 2>/dev/null
 }
 
-# From the start menu to the board: the start button, the loading screen and the board's
-# checkerboard (square 0 blue, square 1 red).
-enter_board() {
+# From the start menu to the loading screen.
+enter_board_loading() {
     local want
     want=$("$PROBE" filemean "$WORK/Immagini/Button/startGame.png" 408 16 888 116) || fail "cannot read the button image"
     wait_for 15 eval 'close_to "$(mean 460 280 700 350)" "$want" 12' || fail "no start menu"
@@ -139,10 +140,13 @@ enter_board() {
     xdotool mouseup 1
     CX=$((CX + BOARD_W / 2))
     CY=$((CY + BOARD_H / 2))
+}
+
+# On to the board, once it shows its checkerboard (square 0 blue, square 1 red).
+enter_board() {
+    enter_board_loading
     wait_for 20 eval 'bluish "$(spot 294 550)" && reddish "$(spot 367 550)"' || fail "no board"
 }
-BOARD_W=1024
-BOARD_H=768
 # The highlight of a square offered to a click, and a hovered character, drawn all in yellow.
 yellowish() { local c=($1); [ "${c[1]}" -gt $((${c[2]} + 40)) ] && [ "${c[0]}" -gt $((${c[2]} + 40)) ]; }
 bright_yellow() { local c=($1); [ "${c[0]}" -gt 200 ] && [ "${c[1]}" -gt 180 ] && [ "${c[2]}" -lt 150 ]; }
