@@ -82,10 +82,12 @@ uint32_t LargestIndex(const void* indices, UINT size, size_t count) {
 VertexBuffer::VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
     : device_(device), usage_(usage), fvf_(fvf), pool_(pool), store_(length) {
     device_->AddRef();
+    device_->CountResource(pool_, 1);
 }
 
 VertexBuffer::~VertexBuffer() {
     if (device_->MakeCurrent()) store_.ReleaseGl();
+    device_->CountResource(pool_, -1);
     device_->Release();
 }
 
@@ -118,10 +120,12 @@ HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
 IndexBuffer::IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
     : device_(device), usage_(usage), format_(format), pool_(pool), store_(length) {
     device_->AddRef();
+    device_->CountResource(pool_, 1);
 }
 
 IndexBuffer::~IndexBuffer() {
     if (device_->MakeCurrent()) store_.ReleaseGl();
+    device_->CountResource(pool_, -1);
     device_->Release();
 }
 

@@ -81,11 +81,7 @@ HRESULT Device::Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD be
 
 Device::~Device() {
     if (listener_) win32::WindowSystem::Get().RemoveListener(listener_);
-    for (auto& t : textures_) t.Reset();
-    for (auto& s : streams_) s.Reset();
-    indices_.Reset();
-    declaration_.Reset();
-    vertexShader_.Reset();
+    ReleaseBindings();
     if (context_) {
         if (MakeCurrent()) {
             renderer_.reset();
@@ -224,26 +220,7 @@ HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p) {
     return D3D_OK;
 }
 
-HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
-    if (!params) return D3DERR_INVALIDCALL;
-    if (condition_ == DeviceCondition::Lost) return D3DERR_DEVICELOST;
-    if (failNextReset_) {
-        // A failed reset leaves the device lost, waiting for another Reset.
-        failNextReset_ = false;
-        condition_ = DeviceCondition::NotReset;
-        return D3DERR_INVALIDCALL;
-    }
-    D3DPRESENT_PARAMETERS pp = *params;
-    HRESULT hr = ApplyPresentParameters(&pp);
-    if (FAILED(hr)) return hr;
-    if (!MakeCurrent()) return D3DERR_DEVICELOST;
-    if (!win32::SetFullscreen(window_->handle, !pp.Windowed)) return D3DERR_DEVICELOST;
-    if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return D3DERR_OUTOFVIDEOMEMORY;
-    SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-    params_ = pp;
-    *params = pp;
-    // A reset device starts over from a new device's state.
-    state_.SetDefaults(pp.BackBufferWidth, pp.BackBufferHeight, pp.EnableAutoDepthStencil != FALSE);
+void Device::ReleaseBindings() {
     for (auto& t : textures_) t.Reset();
     for (UINT i = 0; i < kMaxStreams; ++i) {
         streams_[i].Reset();
@@ -252,7 +229,34 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     indices_.Reset();
     declaration_.Reset();
     vertexShader_.Reset();
+}
+
+HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
+    if (!params) return D3DERR_INVALIDCALL;
+    if (condition_ == DeviceCondition::Lost) return D3DERR_DEVICELOST;
+    // A failed reset leaves the device lost, waiting for another Reset.
+    auto fail = [this](HRESULT hr) {
+        condition_ = DeviceCondition::NotReset;
+        return hr;
+    };
+    // The device's own references never keep a resource from a reset.
+    ReleaseBindings();
     inScene_ = false;
+    const bool failRequested = failNextReset_;
+    failNextReset_ = false;
+    D3DPRESENT_PARAMETERS pp = *params;
+    HRESULT hr = ApplyPresentParameters(&pp);
+    if (FAILED(hr)) return fail(hr);
+    // Every resource of the default pool must have been released.
+    if (defaultResources_ > 0 || failRequested) return fail(D3DERR_INVALIDCALL);
+    if (!MakeCurrent()) return fail(D3DERR_DEVICELOST);
+    if (!win32::SetFullscreen(window_->handle, !pp.Windowed)) return fail(D3DERR_DEVICELOST);
+    if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return fail(D3DERR_OUTOFVIDEOMEMORY);
+    SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    params_ = pp;
+    *params = pp;
+    // A reset device starts over from a new device's state.
+    state_.SetDefaults(pp.BackBufferWidth, pp.BackBufferHeight, pp.EnableAutoDepthStencil != FALSE);
     condition_ = DeviceCondition::Operational;
     return D3D_OK;
 }

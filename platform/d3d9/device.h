@@ -171,6 +171,11 @@ public:
         if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
     }
     void FailNextReset() { failNextReset_ = true; }
+    // Resources count themselves when made and destroyed; Reset refuses while any of the
+    // default pool lives.
+    void CountResource(D3DPOOL pool, int change) {
+        if (pool == D3DPOOL_DEFAULT) defaultResources_ += change;
+    }
     // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
     void ForgetPrograms(const std::string& prefix);
 
@@ -182,6 +187,8 @@ private:
     HRESULT Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                  D3DPRESENT_PARAMETERS* params);
     HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* params);
+    // Drops the textures, streams, indices, declaration and shader the device holds.
+    void ReleaseBindings();
     bool CreateBackBuffer(UINT width, UINT height);
     void DestroyBackBuffer();
     void OnEvent(const SDL_Event& event);
@@ -221,6 +228,7 @@ private:
     UINT cursorW_ = 0, cursorH_ = 0;
     GlTexture cursorTexture_;
     bool failNextReset_ = false;
+    int defaultResources_ = 0;
     // The image last shown in the window, rows top first, of the drawable's size.
     GlTexture frontColor_;
     GlFramebuffer frontFbo_;

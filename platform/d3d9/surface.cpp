@@ -41,9 +41,16 @@ HRESULT LockableImage::Unlock(RECT* changed) {
 
 // The back buffer
 
-BackBufferSurface::BackBufferSurface(Device* device) : device_(device) { device_->AddRef(); }
+// The back buffer is in the default pool: the application must release it before a reset.
+BackBufferSurface::BackBufferSurface(Device* device) : device_(device) {
+    device_->AddRef();
+    device_->CountResource(D3DPOOL_DEFAULT, 1);
+}
 
-BackBufferSurface::~BackBufferSurface() { device_->Release(); }
+BackBufferSurface::~BackBufferSurface() {
+    device_->CountResource(D3DPOOL_DEFAULT, -1);
+    device_->Release();
+}
 
 HRESULT BackBufferSurface::GetDevice(IDirect3DDevice9** out) {
     if (!out) return D3DERR_INVALIDCALL;
@@ -120,9 +127,13 @@ void BackBufferSurface::WriteArgb(const RECT& r, const uint32_t* src, size_t pit
 PlainSurface::PlainSurface(Device* device, D3DFORMAT format, UINT width, UINT height, D3DPOOL pool)
     : device_(device), pool_(pool), image_(format, width, height) {
     device_->AddRef();
+    device_->CountResource(pool_, 1);
 }
 
-PlainSurface::~PlainSurface() { device_->Release(); }
+PlainSurface::~PlainSurface() {
+    device_->CountResource(pool_, -1);
+    device_->Release();
+}
 
 HRESULT PlainSurface::GetDevice(IDirect3DDevice9** out) {
     if (!out) return D3DERR_INVALIDCALL;

@@ -91,11 +91,13 @@ Texture* AsTexture(IDirect3DBaseTexture9* texture) { return dynamic_cast<Texture
 Texture::Texture(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool)
     : device_(device), usage_(usage), format_(format), pool_(pool) {
     device_->AddRef();
+    device_->CountResource(pool_, 1);
 }
 
 Texture::~Texture() {
     if (device_->MakeCurrent()) gl_.Reset();
     levels_.clear();
+    device_->CountResource(pool_, -1);
     device_->Release();
 }
 

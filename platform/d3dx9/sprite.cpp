@@ -18,6 +18,9 @@ struct SpriteVertex {
     float u, v;
 };
 constexpr DWORD kSpriteFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+// The sprites one fill of the vertex buffer holds, six vertices each.
+constexpr UINT kBufferSprites = 256;
+constexpr UINT kBufferVertices = kBufferSprites * 6;
 constexpr DWORD kVertexBlendDisable = 0;
 
 struct RenderStateValue {
@@ -107,6 +110,17 @@ public:
     explicit Sprite(IDirect3DDevice9* device) : device_(ComPtr<IDirect3DDevice9>::Share(device)) {}
     ~Sprite() override { ReleaseBatch(); }
 
+    // The vertex buffer lives in the default pool, from creation or OnResetDevice to OnLostDevice.
+    HRESULT CreateBuffer() {
+        if (buffer_) return D3D_OK;
+        IDirect3DVertexBuffer9* raw = nullptr;
+        HRESULT hr = device_->CreateVertexBuffer(kBufferVertices * sizeof(SpriteVertex),
+                                                 D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kSpriteFvf,
+                                                 D3DPOOL_DEFAULT, &raw, nullptr);
+        buffer_ = ComPtr<IDirect3DVertexBuffer9>(SUCCEEDED(hr) ? raw : nullptr);
+        return hr;
+    }
+
     HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* out) override {
         if (!out) return D3DERR_INVALIDCALL;
         *out = device_.Get();
@@ -143,9 +157,10 @@ public:
         ReleaseBatch();
         if (begun_ && !(flags_ & D3DXSPRITE_DONOTSAVESTATE)) RestoreState();
         begun_ = false;
+        buffer_.Reset();
         return D3D_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnResetDevice() override { return D3D_OK; }
+    HRESULT STDMETHODCALLTYPE OnResetDevice() override { return CreateBuffer(); }
 
 protected:
     bool Implements(REFIID riid) const override { return riid == IID_ID3DXSprite; }
@@ -165,6 +180,8 @@ private:
         ComPtr<IDirect3DVertexDeclaration9> declaration;
         ComPtr<IDirect3DVertexShader9> shader;
         DWORD fvf;
+        ComPtr<IDirect3DVertexBuffer9> stream;
+        UINT streamOffset, streamStride;
     };
 
     void SetWorldView(const D3DXMATRIX* world, const D3DXMATRIX* view) {
@@ -189,11 +206,11 @@ private:
     DWORD flags_ = 0;
     SavedState saved_{};
     std::vector<Queued> batch_;
-    std::vector<SpriteVertex> vertices_;
+    ComPtr<IDirect3DVertexBuffer9> buffer_;  // null between OnLostDevice and OnResetDevice
 };
 
 HRESULT Sprite::Begin(DWORD flags) {
-    if (begun_) return D3DERR_INVALIDCALL;
+    if (begun_ || !buffer_) return D3DERR_INVALIDCALL;
     flags_ = flags;
     if (!(flags & D3DXSPRITE_DONOTSAVESTATE)) SaveState();
     if (!(flags & D3DXSPRITE_DONOTMODIFY_RENDERSTATE)) SetRenderStates();
@@ -222,6 +239,9 @@ void Sprite::SaveState() {
     if (FAILED(d->GetVertexShader(&shader))) shader = nullptr;
     saved_.shader = ComPtr<IDirect3DVertexShader9>(shader);
     if (FAILED(d->GetFVF(&saved_.fvf))) saved_.fvf = 0;
+    IDirect3DVertexBuffer9* stream = nullptr;
+    if (FAILED(d->GetStreamSource(0, &stream, &saved_.streamOffset, &saved_.streamStride))) stream = nullptr;
+    saved_.stream = ComPtr<IDirect3DVertexBuffer9>(stream);
 }
 
 void Sprite::RestoreState() {
@@ -243,9 +263,11 @@ void Sprite::RestoreState() {
         d->SetFVF(saved_.fvf);
         d->SetVertexDeclaration(saved_.declaration.Get());
     }
+    d->SetStreamSource(0, saved_.stream.Get(), saved_.streamOffset, saved_.streamStride);
     saved_.texture.Reset();
     saved_.declaration.Reset();
     saved_.shader.Reset();
+    saved_.stream.Reset();
 }
 
 void Sprite::SetRenderStates() {
@@ -294,6 +316,7 @@ void Sprite::SetDrawState() {
     d->SetVertexShader(nullptr);
     d->SetVertexDeclaration(nullptr);
     d->SetFVF(kSpriteFvf);
+    d->SetStreamSource(0, buffer_.Get(), 0, sizeof(SpriteVertex));
 }
 
 HRESULT Sprite::Draw(LPDIRECT3DTEXTURE9 texture, const RECT* srcRect, const D3DXVECTOR3* center,
@@ -357,18 +380,24 @@ HRESULT Sprite::Flush() {
     }
     SetDrawState();
     HRESULT result = D3D_OK;
+    // Runs of one texture, at most a buffer's worth at a time.
     for (size_t first = 0; first < batch_.size();) {
         size_t last = first + 1;
-        while (last < batch_.size() && batch_[last].texture == batch_[first].texture) ++last;
-        vertices_.clear();
-        for (size_t i = first; i < last; ++i) {
-            const SpriteVertex* c = batch_[i].corners;
-            // Two triangles, clockwise on screen.
-            for (int k : {0, 1, 2, 2, 1, 3}) vertices_.push_back(c[k]);
+        while (last < batch_.size() && last - first < kBufferSprites && batch_[last].texture == batch_[first].texture)
+            ++last;
+        void* data = nullptr;
+        HRESULT hr = buffer_->Lock(0, UINT((last - first) * 6 * sizeof(SpriteVertex)), &data, D3DLOCK_DISCARD);
+        if (SUCCEEDED(hr)) {
+            auto* out = static_cast<SpriteVertex*>(data);
+            for (size_t i = first; i < last; ++i) {
+                const SpriteVertex* c = batch_[i].corners;
+                // Two triangles, clockwise on screen.
+                for (int k : {0, 1, 2, 2, 1, 3}) *out++ = c[k];
+            }
+            buffer_->Unlock();
+            device_->SetTexture(0, batch_[first].texture);
+            hr = device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, UINT((last - first) * 2));
         }
-        device_->SetTexture(0, batch_[first].texture);
-        HRESULT hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT((last - first) * 2), vertices_.data(),
-                                              sizeof(SpriteVertex));
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         first = last;
     }
@@ -396,10 +425,17 @@ HRESULT WINAPI D3DXCreateSprite(LPDIRECT3DDEVICE9 pDevice, LPD3DXSPRITE* ppSprit
     if (!ppSprite) return D3DERR_INVALIDCALL;
     *ppSprite = nullptr;
     if (!pDevice) return D3DERR_INVALIDCALL;
+    Sprite* sprite = nullptr;
     try {
-        *ppSprite = new Sprite(pDevice);
+        sprite = new Sprite(pDevice);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+    HRESULT hr = sprite->CreateBuffer();
+    if (FAILED(hr)) {
+        sprite->Release();
+        return hr;
+    }
+    *ppSprite = sprite;
     return D3D_OK;
 }

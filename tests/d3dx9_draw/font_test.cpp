@@ -367,10 +367,15 @@ TEST_F(FontTest, SurvivesADeviceReset) {
     Draw("Hi", RECT{10, 10, 0, 0}, DT_NOCLIP);
     const Ink before = FindInk(BackBuffer(), 0);
     ASSERT_GT(before.count, 0);
-    ASSERT_EQ(font_->OnLostDevice(), D3D_OK);
     ASSERT_TRUE(platform::hooks::LoseDevice(device_));
     ASSERT_TRUE(platform::hooks::RegainDevice(device_));
     ASSERT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    // The font holds resources of the default pool until OnLostDevice, and draws nothing after it.
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(font_->OnLostDevice(), D3D_OK);
+    RECT r{10, 10, 0, 0};
+    EXPECT_EQ(font_->DrawTextA(nullptr, "Hi", -1, &r, DT_NOCLIP, 0xFFFFFFFF), 0);
     ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
     ASSERT_EQ(font_->OnResetDevice(), D3D_OK);
     Draw("Hi", RECT{10, 10, 0, 0}, DT_NOCLIP);

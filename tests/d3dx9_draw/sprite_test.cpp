@@ -227,6 +227,8 @@ struct DeviceSnapshot {
     D3DMATRIX world, view, projection;
     IDirect3DBaseTexture9* texture = nullptr;
     DWORD fvf = 0;
+    IDirect3DVertexBuffer9* stream = nullptr;
+    UINT streamOffset = 0, streamStride = 0;
 
     static DeviceSnapshot Take(IDirect3DDevice9* d) {
         DeviceSnapshot s;
@@ -241,6 +243,8 @@ struct DeviceSnapshot {
         d->GetTexture(0, &s.texture);
         if (s.texture) s.texture->Release();  // only the identity is compared
         d->GetFVF(&s.fvf);
+        d->GetStreamSource(0, &s.stream, &s.streamOffset, &s.streamStride);
+        if (s.stream) s.stream->Release();
         return s;
     }
 };
@@ -256,6 +260,9 @@ void ExpectSame(const DeviceSnapshot& a, const DeviceSnapshot& b) {
     EXPECT_EQ(std::memcmp(&a.projection, &b.projection, sizeof a.projection), 0);
     EXPECT_EQ(a.texture, b.texture);
     EXPECT_EQ(a.fvf, b.fvf);
+    EXPECT_EQ(a.stream, b.stream);
+    EXPECT_EQ(a.streamOffset, b.streamOffset);
+    EXPECT_EQ(a.streamStride, b.streamStride);
 }
 
 TEST_F(SpriteTest, BeginSetsTheDocumentedStatesAndEndRestoresEverything) {
@@ -291,6 +298,9 @@ TEST_F(SpriteTest, BeginSetsTheDocumentedStatesAndEndRestoresEverything) {
     d->SetTransform(D3DTS_PROJECTION, &projection);
     d->SetTexture(0, appTexture);
     d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    IDirect3DVertexBuffer9* appStream = nullptr;
+    ASSERT_EQ(d->CreateVertexBuffer(96, 0, 0, D3DPOOL_MANAGED, &appStream, nullptr), D3D_OK);
+    d->SetStreamSource(0, appStream, 24, 24);
     const DeviceSnapshot before = DeviceSnapshot::Take(d);
 
     ASSERT_EQ(d->BeginScene(), D3D_OK);
@@ -381,8 +391,10 @@ TEST_F(SpriteTest, BeginSetsTheDocumentedStatesAndEndRestoresEverything) {
     EXPECT_EQ(v, DWORD(FALSE));
 
     d->SetTexture(0, nullptr);
+    d->SetStreamSource(0, nullptr, 0, 0);
     texture->Release();
     appTexture->Release();
+    appStream->Release();
 }
 
 TEST_F(SpriteTest, ScreenSpriteWritesDepthZeroSoLater3DStaysBehind) {
@@ -490,6 +502,7 @@ TEST_F(SpriteTest, CallOrderErrorsFlushAndReferences) {
     EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
     texture->AddRef();
     EXPECT_EQ(texture->Release(), base);
+    EXPECT_EQ(sprite_->Begin(D3DXSPRITE_ALPHABLEND), D3DERR_INVALIDCALL);  // until OnResetDevice
     EXPECT_EQ(sprite_->OnResetDevice(), D3D_OK);
     ASSERT_EQ(sprite_->Begin(D3DXSPRITE_ALPHABLEND), D3D_OK);
     ASSERT_EQ(sprite_->End(), D3D_OK);
