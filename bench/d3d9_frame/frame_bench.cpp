@@ -1,8 +1,16 @@
-// One frame of the kind the game draws: a few thousand lit, textured triangles from buffers, a
-// stencil shadow volume of a few hundred triangles in two passes, the darkening quad, twenty
-// sprite-like textured quads, then Present. Run under a display (xvfb-run for Mesa's llvmpipe).
+// The device's frames at 1024 x 768, CPU time of the whole process per frame:
+// - BM_BareClearSwap: the floor, a bare SDL2 + OpenGL clear and swap of a window of that size;
+// - BM_EmptyFrame: Clear + Present, windowed (0) and full screen (1);
+// - BM_BoardFrame: a frame of the kind the game draws: a few thousand lit, textured triangles
+//   from buffers, a stencil shadow volume of a few hundred triangles in two passes, the darkening
+//   quad, twenty sprite-like textured quads, then Present;
+// - BM_SmallDraws: N textured quads, each its own DrawPrimitiveUP (0) or DrawIndexedPrimitiveUP (1).
+// Compare ratios within one run. Run under a display (xvfb-run for Mesa's llvmpipe).
 #include <windows.h>
 #include <d3d9.h>
+
+#include <SDL.h>
+#include <epoxy/gl.h>
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +22,7 @@ namespace {
 
 LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
 
-constexpr int kWidth = 640, kHeight = 480;
+constexpr int kWidth = 1024, kHeight = 768;
 
 struct MeshVertex {
     float x, y, z, nx, ny, nz, u, v;
@@ -37,7 +45,7 @@ D3DMATRIX Identity() {
 // Everything one frame needs, made once.
 class Scene {
 public:
-    bool Init() {
+    bool Init(bool windowed) {
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = Proc;
@@ -50,8 +58,8 @@ public:
         d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
         if (!d3d_) return false;
         D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.Windowed = windowed;
+        pp.SwapEffect = D3DSWAPEFFECT_COPY;
         pp.BackBufferWidth = kWidth;
         pp.BackBufferHeight = kHeight;
         pp.BackBufferFormat = D3DFMT_X8R8G8B8;
@@ -160,6 +168,39 @@ public:
         d->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
+    void EmptyFrame() {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1.0f, 0);
+        device_->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+
+    // `count` small textured quads as the game's sprites are drawn, each a call of its own.
+    void QuadFrame(int count, bool indexed) {
+        IDirect3DDevice9* d = device_;
+        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1.0f, 0);
+        d->BeginScene();
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        d->SetRenderState(D3DRS_ZENABLE, FALSE);
+        d->SetTexture(0, texture_);
+        d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        static const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+        for (int i = 0; i < count; ++i) {
+            float x = float((i * 37) % (kWidth - 8)) - 0.5f, y = float((i * 53) % (kHeight - 8)) - 0.5f;
+            ScreenVertex q[4] = {{x, y, 0, 1, 0xC0FFFFFF, 0, 0}, {x + 8, y, 0, 1, 0xC0FFFFFF, 1, 0},
+                                 {x, y + 8, 0, 1, 0xC0FFFFFF, 0, 1}, {x + 8, y + 8, 0, 1, 0xC0FFFFFF, 1, 1}};
+            if (indexed)
+                d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, q, sizeof(ScreenVertex));
+            else
+                d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(ScreenVertex));
+        }
+        d->SetTexture(0, nullptr);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        d->SetRenderState(D3DRS_ZENABLE, TRUE);
+        d->EndScene();
+        d->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+
     UINT Triangles() const { return triangleCount_; }
 
 private:
@@ -247,9 +288,53 @@ private:
     std::vector<Position> volume_;
 };
 
-void BM_Frame(benchmark::State& state) {
+// A bare SDL2 + OpenGL 3.3 window of the same size: clear colour, depth and stencil, then swap.
+void BM_BareClearSwap(benchmark::State& state) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        state.SkipWithError("no display");
+        return;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_Window* window = SDL_CreateWindow("bare", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+    if (!context) {
+        state.SkipWithError("no OpenGL context");
+    } else {
+        SDL_GL_MakeCurrent(window, context);
+        SDL_GL_SetSwapInterval(0);
+        glClearColor(0, 0, 0, 1);
+        for (auto _ : state) {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+            SDL_GL_SwapWindow(window);
+        }
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+    if (window) SDL_DestroyWindow(window);
+    SDL_GL_ResetAttributes();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+BENCHMARK(BM_BareClearSwap)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+void BM_EmptyFrame(benchmark::State& state) {
     Scene scene;
-    if (!scene.Init()) {
+    if (!scene.Init(state.range(0) == 0)) {
+        state.SkipWithError("no display or no device");
+        return;
+    }
+    scene.EmptyFrame();
+    for (auto _ : state) scene.EmptyFrame();
+}
+BENCHMARK(BM_EmptyFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+void BM_BoardFrame(benchmark::State& state) {
+    Scene scene;
+    if (!scene.Init(true)) {
         state.SkipWithError("no display or no device");
         return;
     }
@@ -258,7 +343,21 @@ void BM_Frame(benchmark::State& state) {
     state.counters["triangles"] = double(scene.Triangles());
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoardFrame)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+// The cost of one small draw is the difference between 2000 and 20 quads, over 1980.
+void BM_SmallDraws(benchmark::State& state) {
+    Scene scene;
+    if (!scene.Init(true)) {
+        state.SkipWithError("no display or no device");
+        return;
+    }
+    int count = int(state.range(0));
+    bool indexed = state.range(1) != 0;
+    scene.QuadFrame(count, indexed);
+    for (auto _ : state) scene.QuadFrame(count, indexed);
+}
+BENCHMARK(BM_SmallDraws)->ArgsProduct({{20, 2000}, {0, 1}})->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
 }  // namespace
 

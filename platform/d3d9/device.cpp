@@ -69,7 +69,8 @@ HRESULT Device::Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD be
     if (!MakeCurrent()) return D3DERR_NOTAVAILABLE;
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
 
-    if (!pp.Windowed && !win32::SetFullscreen(window_->handle, true)) return D3DERR_NOTAVAILABLE;
+    if (!pp.Windowed && !win32::SetFullscreen(window_->handle, true, int(pp.BackBufferWidth), int(pp.BackBufferHeight)))
+        return D3DERR_NOTAVAILABLE;
     if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return D3DERR_OUTOFVIDEOMEMORY;
     params_ = pp;
     *params = pp;
@@ -85,16 +86,13 @@ Device::~Device() {
     if (context_) {
         if (MakeCurrent()) {
             renderer_.reset();
-            frontFbo_.Reset();
-            frontColor_.Reset();
             cursorTexture_.Reset();
             DestroyBackBuffer();
         } else {
             // Deleting the context frees what it holds.
             if (renderer_) renderer_->Abandon();
-            frontFbo_.Abandon();
-            frontColor_.Abandon();
             cursorTexture_.Abandon();
+            AbandonBackBuffer();
         }
         SDL_GL_MakeCurrent(window_->sdl, nullptr);
         SDL_GL_DeleteContext(context_);
@@ -134,49 +132,18 @@ bool Device::MakeCurrent() {
     return SDL_GL_MakeCurrent(window_->sdl, context_) == 0;
 }
 
-bool Device::CreateBackBuffer(UINT width, UINT height) {
-    DestroyBackBuffer();
-    glGenTextures(1, &backColor_);
-    glBindTexture(GL_TEXTURE_2D, backColor_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glGenRenderbuffers(1, &backDepth_);
-    glBindRenderbuffer(GL_RENDERBUFFER, backDepth_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(width), GLsizei(height));
-    glGenFramebuffers(1, &backFbo_);
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backColor_, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, backDepth_);
-    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    if (complete) {
-        glDisable(GL_SCISSOR_TEST);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glDepthMask(GL_TRUE);
-        glStencilMask(0xFF);
-        glClearColor(0, 0, 0, 1);
-        glClearDepth(1.0);
-        glClearStencil(0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    }
-    return complete;
-}
-
-void Device::DestroyBackBuffer() {
-    if (backFbo_) glDeleteFramebuffers(1, &backFbo_);
-    if (backDepth_) glDeleteRenderbuffers(1, &backDepth_);
-    if (backColor_) glDeleteTextures(1, &backColor_);
-    backFbo_ = backDepth_ = backColor_ = 0;
-}
-
 void Device::OnEvent(const SDL_Event& e) {
     if (e.type != SDL_WINDOWEVENT || !window_ || e.window.windowID != window_->sdlId) return;
     // A full-screen device is lost while its window is in the background.
     if (params_.Windowed) return;
-    if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) condition_ = DeviceCondition::Lost;
-    if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && condition_ == DeviceCondition::Lost)
-        condition_ = DeviceCondition::NotReset;
+    switch (e.window.event) {
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+    case SDL_WINDOWEVENT_MINIMIZED: condition_ = DeviceCondition::Lost; break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        if (condition_ == DeviceCondition::Lost) condition_ = DeviceCondition::NotReset;
+        break;
+    default: break;
+    }
 }
 
 HRESULT Device::TestCooperativeLevel() {
@@ -250,7 +217,8 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     // Every resource of the default pool must have been released.
     if (defaultResources_ > 0 || failRequested) return fail(D3DERR_INVALIDCALL);
     if (!MakeCurrent()) return fail(D3DERR_DEVICELOST);
-    if (!win32::SetFullscreen(window_->handle, !pp.Windowed)) return fail(D3DERR_DEVICELOST);
+    if (!win32::SetFullscreen(window_->handle, !pp.Windowed, int(pp.BackBufferWidth), int(pp.BackBufferHeight)))
+        return fail(D3DERR_DEVICELOST);
     if (!CreateBackBuffer(pp.BackBufferWidth, pp.BackBufferHeight)) return fail(D3DERR_OUTOFVIDEOMEMORY);
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     params_ = pp;
@@ -259,59 +227,6 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     state_.SetDefaults(pp.BackBufferWidth, pp.BackBufferHeight, pp.EnableAutoDepthStencil != FALSE);
     condition_ = DeviceCondition::Operational;
     return D3D_OK;
-}
-
-HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
-    if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
-    if (inScene_) return D3DERR_INVALIDCALL;
-    if ((src || dst) && params_.SwapEffect != D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
-    if (!MakeCurrent()) return D3DERR_DEVICELOST;
-    int drawW = 0, drawH = 0;
-    SDL_GL_GetDrawableSize(window_->sdl, &drawW, &drawH);
-    RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
-    RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
-    if (drawW > 0 && drawH > 0) PresentImage(s, dst ? &d : nullptr, drawW, drawH);
-    SDL_GL_SwapWindow(window_->sdl);
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-    return D3D_OK;
-}
-
-void Device::PresentImage(const RECT& s, const RECT* dst, int drawW, int drawH) {
-    if (!frontFbo_ || frontW_ != drawW || frontH_ != drawH) {
-        frontFbo_.Reset();
-        frontColor_ = GlTexture::Generate();
-        glBindTexture(GL_TEXTURE_2D, frontColor_.Get());
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawW, drawH, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        frontFbo_ = GlFramebuffer::Generate();
-        glBindFramebuffer(GL_FRAMEBUFFER, frontFbo_.Get());
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, frontColor_.Get(), 0);
-        frontW_ = drawW;
-        frontH_ = drawH;
-    }
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFbo_.Get());
-    if (!dst) {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    RECT d = dst ? *dst : RECT{0, 0, drawW, drawH};
-    bool same = (s.right - s.left) == (d.right - d.left) && (s.bottom - s.top) == (d.bottom - d.top);
-    // The kept image has its rows top first, as the back buffer has.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-    glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom,
-                      GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    // The device cursor is part of the presented image, its hot spot at the cursor position.
-    if (cursorVisible_ && cursorTexture_) {
-        if (!renderer_) renderer_ = std::make_unique<Renderer>();
-        renderer_->DrawCursor(cursorTexture_.Get(), cursorX_ - int(cursorHotX_), cursorY_ - int(cursorHotY_),
-                              int(cursorW_), int(cursorH_), drawW, drawH);
-    }
-    // The window's rows are bottom first.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, drawW, drawH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
@@ -327,28 +242,6 @@ HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** out) {
     if (!out || index != 0) return D3DERR_INVALIDCALL;
     *out = new BackBufferSurface(this);
     return D3D_OK;
-}
-
-std::vector<uint32_t> Device::ReadBackBuffer(const RECT& r) {
-    int w = int(r.right - r.left), h = int(r.bottom - r.top);
-    std::vector<uint32_t> pixels(size_t(std::max(w, 0)) * size_t(std::max(h, 0)));
-    if (pixels.empty() || !MakeCurrent()) return pixels;
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
-    if (params_.BackBufferFormat == D3DFMT_X8R8G8B8)
-        for (auto& p : pixels) p |= 0xFF000000u;
-    return pixels;
-}
-
-void Device::WriteBackBuffer(const RECT& r, const uint32_t* pixels) {
-    int w = int(r.right - r.left), h = int(r.bottom - r.top);
-    if (w <= 0 || h <= 0 || !pixels || !MakeCurrent()) return;
-    glBindTexture(GL_TEXTURE_2D, backColor_);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
 }
 
 HRESULT Device::BeginScene() {
@@ -374,11 +267,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (condition_ != DeviceCondition::Operational) return D3D_OK;
     if (!MakeCurrent()) return D3D_OK;
 
+    // A clear of the whole colour buffer needs none of its content.
+    const D3DVIEWPORT9& vp = state_.viewport;
+    bool whole = count == 0 && (flags & D3DCLEAR_TARGET) && vp.X == 0 && vp.Y == 0 &&
+                 vp.Width == params_.BackBufferWidth && vp.Height == params_.BackBufferHeight;
+    if (whole) backInSpare_ = false;
+    else RestoreBackBuffer();
+
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
     if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
     if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glStencilMask(0xFF);
@@ -389,7 +289,6 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     glEnable(GL_SCISSOR_TEST);
 
     // Clears reach only the viewport, and within it the given rectangles.
-    const D3DVIEWPORT9& vp = state_.viewport;
     RECT area{LONG(vp.X), LONG(vp.Y), LONG(vp.X + vp.Width), LONG(vp.Y + vp.Height)};
     auto clearRect = [&](RECT r) {
         r.left = std::max(r.left, area.left);

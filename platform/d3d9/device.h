@@ -1,6 +1,6 @@
 // IDirect3DDevice9 on an OpenGL context. The back buffer is a framebuffer object of the
 // presentation size whose rows are stored top row first, as Direct3D addresses them; Present
-// copies it to the window.
+// shows it in the window and keeps it as the front buffer.
 #pragma once
 
 #include <d3d9.h>
@@ -159,7 +159,6 @@ public:
     DeviceCondition Condition() const { return condition_; }
     // Makes the device's context current; false when it cannot be.
     bool MakeCurrent();
-    GLuint BackBufferFramebuffer() const { return backFbo_; }
     // Reads the back buffer, top row first, as 0xAARRGGBB.
     std::vector<uint32_t> ReadBackBuffer(const RECT& rect);
     // Writes pixels (0xAARRGGBB, top row first) into the back buffer.
@@ -191,6 +190,11 @@ private:
     void ReleaseBindings();
     bool CreateBackBuffer(UINT width, UINT height);
     void DestroyBackBuffer();
+    void AbandonBackBuffer();
+    // Brings the back buffer's content back from the presented image before it is drawn on.
+    void RestoreBackBuffer();
+    // The framebuffer that holds the back buffer's content.
+    GLuint BackContent() const { return backInSpare_ ? spare_.fbo.Get() : back_.fbo.Get(); }
     void OnEvent(const SDL_Event& event);
     // Draws what `call` describes with the current state.
     HRESULT Submit(const DrawCall& call);
@@ -199,8 +203,10 @@ private:
     void SetUniforms(const Program& program, const FfpDesc& desc, bool pretransformed);
     // Framebuffer, viewport, rasteriser, depth, stencil, colour mask and blending.
     void ApplyOutputState(bool pretransformed);
-    // Keeps the presented image for GetFrontBufferData, then shows it in the window.
-    void PresentImage(const RECT& src, const RECT* dst, int drawW, int drawH);
+    // The image to show when the back buffer fills the client area: the back buffer itself.
+    GLuint PresentBackBuffer();
+    // The image to show otherwise: the client area with the back buffer (or `src` of it) in it.
+    GLuint ComposeClientImage(const RECT& src, const RECT* dst, int clientW, int clientH);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -213,7 +219,28 @@ private:
     DeviceState state_;
     DeviceCondition condition_ = DeviceCondition::Operational;
     bool inScene_ = false;
-    GLuint backFbo_ = 0, backColor_ = 0, backDepth_ = 0;
+    // A colour image with its framebuffer.
+    struct ColorTarget {
+        GlFramebuffer fbo;
+        GlTexture color;
+        void Reset() {
+            fbo.Reset();
+            color.Reset();
+        }
+        void Abandon() {
+            fbo.Abandon();
+            color.Abandon();
+        }
+    };
+    // The back buffer and a spare of its size, both on the one depth-stencil buffer. Present swaps
+    // them: the spare then holds the front buffer, and the back buffer's content until it is drawn on.
+    ColorTarget back_, spare_;
+    GlRenderbuffer depth_;
+    bool backInSpare_ = false;
+    // The client area's image when the back buffer does not fill it, or with a source rectangle.
+    ColorTarget clientImage_;
+    int clientW_ = 0, clientH_ = 0;
+    enum class Front { None, Spare, ClientImage } front_ = Front::None;
     ComPtr<IDirect3DBaseTexture9> textures_[kMaxStages];
     ComPtr<IDirect3DVertexBuffer9> streams_[kMaxStreams];
     UINT streamOffsets_[kMaxStreams] = {};
@@ -229,10 +256,6 @@ private:
     GlTexture cursorTexture_;
     bool failNextReset_ = false;
     int defaultResources_ = 0;
-    // The image last shown in the window, rows top first, of the drawable's size.
-    GlTexture frontColor_;
-    GlFramebuffer frontFbo_;
-    int frontW_ = 0, frontH_ = 0;
     std::unique_ptr<Renderer> renderer_;
 };
 

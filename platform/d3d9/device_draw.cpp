@@ -335,6 +335,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
 
 HRESULT Device::Submit(const DrawCall& call) {
     if (!MakeCurrent()) return D3D_OK;
+    RestoreBackBuffer();
     if (!renderer_) renderer_ = std::make_unique<Renderer>();
     Renderer& r = *renderer_;
 
@@ -646,7 +647,7 @@ void Device::SetUniforms(const Program& p, const FfpDesc& desc, bool pretransfor
 void Device::ApplyOutputState(bool pretransformed) {
     const DWORD* rs = state_.renderStates;
     const D3DVIEWPORT9& vp = state_.viewport;
-    glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
     glViewport(GLint(vp.X), GLint(vp.Y), GLsizei(vp.Width), GLsizei(vp.Height));
     // Pre-transformed z is the depth itself.
     if (pretransformed) glDepthRange(0.0, 1.0);

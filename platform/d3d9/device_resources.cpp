@@ -1,5 +1,5 @@
-// The device's resource calls: textures, surfaces, buffers, declarations, copies between surfaces
-// and the copy of the front buffer.
+// The device's resource calls: textures, surfaces, buffers, declarations and copies between
+// surfaces.
 #include "d3d9/buffer.h"
 #include "d3d9/device.h"
 #include "d3d9/direct3d9.h"
@@ -90,62 +90,6 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
     std::vector<uint32_t> pixels(w * h);
     src->ReadArgb(s, pixels.data(), w);
     dst->WriteArgb(d, pixels.data(), w);
-    return D3D_OK;
-}
-
-HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destination) {
-    if (swapChain != 0 || !destination) return D3DERR_INVALIDCALL;
-    SurfaceAccess* dst = AsSurface(destination);
-    if (!dst || dst->OwnerDevice() != this || dst->IsLocked()) return D3DERR_INVALIDCALL;
-    if (condition_ != DeviceCondition::Operational) return D3DERR_DEVICELOST;
-    D3DSURFACE_DESC dd = dst->Describe();
-    if (dd.Format != D3DFMT_A8R8G8B8 || (dd.Pool != D3DPOOL_SYSTEMMEM && dd.Pool != D3DPOOL_SCRATCH))
-        return D3DERR_INVALIDCALL;
-    // A windowed device copies the whole desktop; a full-screen one the screen it owns.
-    UINT screenW = params_.BackBufferWidth, screenH = params_.BackBufferHeight;
-    int windowX = 0, windowY = 0;
-    if (params_.Windowed) {
-        D3DDISPLAYMODE mode;
-        if (FAILED(d3d_->GetAdapterDisplayMode(0, &mode))) return D3DERR_INVALIDCALL;
-        screenW = mode.Width;
-        screenH = mode.Height;
-        SDL_GetWindowPosition(window_->sdl, &windowX, &windowY);
-    }
-    if (dd.Width != screenW || dd.Height != screenH) return D3DERR_INVALIDCALL;
-
-    // Outside the window the desktop shows as opaque black.
-    std::vector<uint32_t> screen(size_t(screenW) * screenH, 0xFF000000u);
-    if (frontFbo_ && MakeCurrent()) {
-        std::vector<uint32_t> image(size_t(frontW_) * size_t(frontH_));
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFbo_.Get());
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glReadPixels(0, 0, frontW_, frontH_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image.data());
-        glBindFramebuffer(GL_FRAMEBUFFER, backFbo_);
-        if (params_.Windowed) {
-            // The client area at its place on the desktop.
-            for (int y = 0; y < frontH_; ++y) {
-                int sy = windowY + y;
-                if (sy < 0 || sy >= int(screenH)) continue;
-                for (int x = 0; x < frontW_; ++x) {
-                    int sx = windowX + x;
-                    if (sx < 0 || sx >= int(screenW)) continue;
-                    screen[size_t(sy) * screenW + size_t(sx)] = image[size_t(y) * size_t(frontW_) + size_t(x)] | 0xFF000000u;
-                }
-            }
-        } else {
-            // Full screen shows the image over the whole display, which D3D sets to the back
-            // buffer's size: scale what the window showed back to that size.
-            for (UINT y = 0; y < screenH; ++y) {
-                size_t fy = size_t(y) * size_t(frontH_) / screenH;
-                for (UINT x = 0; x < screenW; ++x) {
-                    size_t fx = size_t(x) * size_t(frontW_) / screenW;
-                    screen[size_t(y) * screenW + x] = image[fy * size_t(frontW_) + fx] | 0xFF000000u;
-                }
-            }
-        }
-    }
-    dst->WriteArgb(RECT{0, 0, LONG(screenW), LONG(screenH)}, screen.data(), screenW);
     return D3D_OK;
 }
 

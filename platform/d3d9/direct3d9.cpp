@@ -10,11 +10,13 @@ namespace platform::d3d9 {
 
 HRESULT Direct3D9::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
     if (adapter != 0 || !mode) return D3DERR_INVALIDCALL;
-    if (!win32::WindowSystem::Get().EnsureVideo()) return D3DERR_NOTAVAILABLE;
+    // The mode a full-screen device has set, else the desktop's.
+    int w = 0, h = 0;
     SDL_DisplayMode dm;
-    if (SDL_GetDesktopDisplayMode(0, &dm) != 0) return D3DERR_NOTAVAILABLE;
-    mode->Width = UINT(dm.w);
-    mode->Height = UINT(dm.h);
+    if (!win32::WindowSystem::Get().DisplaySize(&w, &h) || SDL_GetDesktopDisplayMode(0, &dm) != 0)
+        return D3DERR_NOTAVAILABLE;
+    mode->Width = UINT(w);
+    mode->Height = UINT(h);
     mode->RefreshRate = UINT(dm.refresh_rate);
     mode->Format = D3DFMT_X8R8G8B8;
     return D3D_OK;

@@ -59,6 +59,13 @@ void ReadFrame(Window& w) {
 
 void ClientOrigin(const Window& w, int* x, int* y) {
     SDL_GetWindowPosition(w.sdl, x, y);
+    WindowSystem::Get().ToProgramScreen(x, y);
+}
+
+// The client area's size; a full-screen window has the display mode's.
+void ClientSize(const Window& w, int* width, int* height) {
+    if (w.fullscreen && WindowSystem::Get().DisplaySize(width, height)) return;
+    SDL_GetWindowSize(w.sdl, width, height);
 }
 
 }  // namespace
@@ -189,7 +196,7 @@ BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
     auto window = WindowSystem::Get().Find(hwnd);
     if (!window || !rect) return FALSE;
     int w = 0, h = 0;
-    SDL_GetWindowSize(window->sdl, &w, &h);
+    ClientSize(*window, &w, &h);
     *rect = RECT{0, 0, w, h};
     return TRUE;
 }
@@ -199,7 +206,12 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect) {
     if (!window || !rect) return FALSE;
     int x = 0, y = 0, w = 0, h = 0;
     ClientOrigin(*window, &x, &y);
-    SDL_GetWindowSize(window->sdl, &w, &h);
+    ClientSize(*window, &w, &h);
+    if (window->fullscreen) {
+        // A full-screen window has no frame.
+        *rect = RECT{x, y, x + w, y + h};
+        return TRUE;
+    }
     *rect = RECT{x - window->frameLeft, y - window->frameTop, x + w + window->frameRight,
                  y + h + window->frameBottom};
     return TRUE;
@@ -258,11 +270,10 @@ BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
 }
 
 int WINAPI GetSystemMetrics(int index) {
-    if (!WindowSystem::Get().EnsureVideo()) return 0;
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(0, &bounds) != 0) return 0;
-    if (index == SM_CXSCREEN) return bounds.w;
-    if (index == SM_CYSCREEN) return bounds.h;
+    int w = 0, h = 0;
+    if (!WindowSystem::Get().DisplaySize(&w, &h)) return 0;
+    if (index == SM_CXSCREEN) return w;
+    if (index == SM_CYSCREEN) return h;
     return 0;
 }
 
@@ -328,6 +339,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
     if (!point || !WindowSystem::Get().VideoReady()) return FALSE;
     int x = 0, y = 0;
     SDL_GetGlobalMouseState(&x, &y);
+    WindowSystem::Get().ToProgramScreen(&x, &y);
     point->x = x;
     point->y = y;
     return TRUE;
@@ -335,6 +347,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 
 BOOL WINAPI SetCursorPos(int x, int y) {
     if (!WindowSystem::Get().VideoReady()) return FALSE;
+    WindowSystem::Get().FromProgramScreen(&x, &y);
     return SDL_WarpMouseGlobal(x, y) == 0;
 }
 

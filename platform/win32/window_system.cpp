@@ -5,6 +5,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -143,10 +144,17 @@ void WindowSystem::Translate(const SDL_Event& e) {
             msg.message = WM_ACTIVATE;
             msg.wParam = WA_INACTIVE;
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // A full-screen window has the mode's size.
+            int w = e.window.data1, h = e.window.data2;
+            if (window->fullscreen && modeW_ > 0 && modeH_ > 0) {
+                w = modeW_;
+                h = modeH_;
+            }
             msg.message = WM_SIZE;
-            msg.lParam = MAKELONG(e.window.data1, e.window.data2);
+            msg.lParam = MAKELONG(w, h);
             break;
+        }
         case SDL_WINDOWEVENT_MOVED:
             msg.message = WM_MOVE;
             msg.lParam = MAKELONG(e.window.data1, e.window.data2);
@@ -166,10 +174,13 @@ void WindowSystem::Translate(const SDL_Event& e) {
         msg.lParam = LPARAM(lParam);
         break;
     }
-    case SDL_MOUSEMOTION:
+    case SDL_MOUSEMOTION: {
+        int x = e.motion.x, y = e.motion.y;
+        ToClient(*window, &x, &y);
         msg.message = WM_MOUSEMOVE;
-        msg.lParam = MAKELONG(e.motion.x, e.motion.y);
+        msg.lParam = MAKELONG(x, y);
         break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         bool down = e.type == SDL_MOUSEBUTTONDOWN;
@@ -177,7 +188,9 @@ void WindowSystem::Translate(const SDL_Event& e) {
         else if (e.button.button == SDL_BUTTON_RIGHT) msg.message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
         else if (e.button.button == SDL_BUTTON_MIDDLE) msg.message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
         else return;
-        msg.lParam = MAKELONG(e.button.x, e.button.y);
+        int x = e.button.x, y = e.button.y;
+        ToClient(*window, &x, &y);
+        msg.lParam = MAKELONG(x, y);
         break;
     }
     default: return;
@@ -238,6 +251,43 @@ SHORT WindowSystem::AsyncKeyState(int vk) {
     if (keyPressedSinceQuery_[vk]) state |= 1;
     keyPressedSinceQuery_[vk] = false;
     return state;
+}
+
+bool WindowSystem::DisplaySize(int* width, int* height) {
+    if (!EnsureVideo()) return false;
+    if (modeW_ > 0 && modeH_ > 0) {
+        *width = modeW_;
+        *height = modeH_;
+        return true;
+    }
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) return false;
+    *width = bounds.w;
+    *height = bounds.h;
+    return true;
+}
+
+void WindowSystem::ToClient(const Window& window, int* x, int* y) const {
+    if (!window.fullscreen || modeW_ <= 0 || modeH_ <= 0) return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window.sdl, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    *x = int(int64_t(*x) * modeW_ / w);
+    *y = int(int64_t(*y) * modeH_ / h);
+}
+
+void WindowSystem::ToProgramScreen(int* x, int* y) {
+    SDL_Rect bounds;
+    if (modeW_ <= 0 || modeH_ <= 0 || SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+    *x = int(int64_t(*x - bounds.x) * modeW_ / bounds.w);
+    *y = int(int64_t(*y - bounds.y) * modeH_ / bounds.h);
+}
+
+void WindowSystem::FromProgramScreen(int* x, int* y) {
+    SDL_Rect bounds;
+    if (modeW_ <= 0 || modeH_ <= 0 || SDL_GetDisplayBounds(0, &bounds) != 0) return;
+    *x = bounds.x + int(int64_t(*x) * bounds.w / modeW_);
+    *y = bounds.y + int(int64_t(*y) * bounds.h / modeH_);
 }
 
 void WindowSystem::LeaveFullscreen() {
@@ -345,10 +395,14 @@ SDL_Window* SdlWindowOf(HWND hwnd) {
     return window ? window->sdl : nullptr;
 }
 
-bool SetFullscreen(HWND hwnd, bool fullscreen) {
-    auto window = WindowSystem::Get().Find(hwnd);
+bool SetFullscreen(HWND hwnd, bool fullscreen, int modeWidth, int modeHeight) {
+    auto& system = WindowSystem::Get();
+    auto window = system.Find(hwnd);
     if (!window || !window->sdl) return false;
-    if (window->fullscreen == fullscreen) return true;
+    if (window->fullscreen == fullscreen) {
+        if (fullscreen) system.SetDisplayMode(modeWidth, modeHeight);
+        return true;
+    }
     if (!fullscreen) {
         if (window->coverFallback) {
             SDL_SetWindowBordered(window->sdl, SDL_TRUE);
@@ -359,6 +413,7 @@ bool SetFullscreen(HWND hwnd, bool fullscreen) {
             return false;
         }
         window->fullscreen = false;
+        system.SetDisplayMode(0, 0);
         return true;
     }
     SDL_Rect bounds;
@@ -377,6 +432,7 @@ bool SetFullscreen(HWND hwnd, bool fullscreen) {
         window->coverFallback = true;
     }
     window->fullscreen = true;
+    system.SetDisplayMode(modeWidth, modeHeight);
     return true;
 }
 

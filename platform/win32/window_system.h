@@ -77,6 +77,19 @@ public:
     // Windows in full screen go back to windowed mode (at exit).
     void LeaveFullscreen();
 
+    // The display mode: the desktop's size, or the mode a full-screen window has set.
+    bool DisplaySize(int* width, int* height);
+    // A full-screen window shows the mode stretched over the desktop; 0 x 0 goes back to the desktop.
+    void SetDisplayMode(int width, int height) {
+        modeW_ = width;
+        modeH_ = height;
+    }
+    // A position in a window's pixels as the program sees it (in the mode's pixels in full screen).
+    void ToClient(const Window& window, int* x, int* y) const;
+    // A position on the screen as the program sees it, and back.
+    void ToProgramScreen(int* x, int* y);
+    void FromProgramScreen(int* x, int* y);
+
 private:
     WindowSystem() = default;
     void Translate(const SDL_Event& event);
@@ -94,6 +107,7 @@ private:
     int quitCode_ = 0;
     bool keyDown_[256] = {};
     bool keyPressedSinceQuery_[256] = {};
+    int modeW_ = 0, modeH_ = 0;
 };
 
 // The virtual-key code of an SDL scancode, 0 when none.
@@ -108,7 +122,8 @@ SDL_Window* SdlWindowOf(HWND hwnd);
 // Whether a window manager looks after the window's screen.
 bool WindowManagerRunning(SDL_Window* window);
 
-// Switches a window between windowed and full-screen presentation.
-bool SetFullscreen(HWND hwnd, bool fullscreen);
+// Switches a window between windowed and full-screen presentation; full screen sets the display
+// mode to `modeWidth` x `modeHeight`.
+bool SetFullscreen(HWND hwnd, bool fullscreen, int modeWidth = 0, int modeHeight = 0);
 
 }  // namespace platform::win32

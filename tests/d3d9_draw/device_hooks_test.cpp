@@ -180,6 +180,8 @@ TEST_F(DeviceHooks, ForcedLossAndResetKeepTheManagedPoolAndRefuseTheDefaultOne) 
 }
 
 TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
     device_->Release();
     device_ = nullptr;
     pp_.Windowed = FALSE;
@@ -188,43 +190,70 @@ TEST_F(DeviceHooks, AFullScreenDeviceIsLostWithTheFocusAndResetWhenItReturns) {
     pp_.FullScreen_RefreshRateInHz = 0;
     HRESULT hr = d3d_->CreateDevice(0, D3DDEVTYPE_HAL, hwnd_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp_, &device_);
     if (FAILED(hr)) GTEST_SKIP() << "no full-screen mode on this display";
-    SDL_Window* window = platform::win32::SdlWindowOf(hwnd_);
-    ASSERT_NE(window, nullptr);
-    auto send = [&](Uint8 what) {
-        SDL_Event e = {};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(window);
-        e.window.event = what;
-        SDL_PushEvent(&e);
+
+    // The display has the device's mode wherever the program looks.
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 640u);
+    EXPECT_EQ(mode.Height, 480u);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+    RECT rect;
+    GetWindowRect(hwnd_, &rect);
+    EXPECT_EQ(rect.right - rect.left, 640);
+    EXPECT_EQ(rect.bottom - rect.top, 480);
+
+    // Real X focus: another window taken to the front, then the device's window again.
+    HWND other = CreateWindowExA(0, "DrawTest", "other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    auto focus = [](HWND hwnd) { SDL_SetWindowInputFocus(platform::win32::SdlWindowOf(hwnd)); };
+    auto waitFor = [&](HRESULT wanted) {
+        HRESULT got = E_FAIL;
+        for (int i = 0; i < 200 && (got = device_->TestCooperativeLevel()) != wanted; ++i) SDL_Delay(10);
+        return got;
     };
-    // Let the display's own events about the switch to full screen arrive first.
-    for (int i = 0; i < 10; ++i) {
-        SDL_Delay(20);
+    // The switch to full screen may have its own focus events: wait until the device is settled.
+    focus(hwnd_);
+    for (int i = 0; i < 50; ++i) {
+        SDL_Delay(10);
         if (device_->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) device_->Reset(&pp_);
     }
-    send(SDL_WINDOWEVENT_FOCUS_LOST);
-    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    send(SDL_WINDOWEVENT_FOCUS_GAINED);
-    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    focus(other);
+    EXPECT_EQ(waitFor(D3DERR_DEVICELOST), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Reset(&pp_), D3DERR_DEVICELOST);
+    focus(hwnd_);
+    EXPECT_EQ(waitFor(D3DERR_DEVICENOTRESET), D3DERR_DEVICENOTRESET);
     ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    DestroyWindow(other);
 
-    // The front buffer of a full-screen device is the screen at the back buffer's size.
+    // The front buffer has the mode's size: the last presented frame, pixel for pixel.
     IDirect3DSurface9* shot = nullptr;
     ASSERT_EQ(device_->CreateOffscreenPlainSurface(640, 480, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &shot, nullptr), D3D_OK);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
-    D3DRECT corner = {600, 440, 640, 480};
+    D3DRECT corner = {639, 479, 640, 480};
     device_->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
     ASSERT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(shot->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
     auto at = [&](int x, int y) { return reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch)[x]; };
-    EXPECT_EQ(at(10, 10), 0xFF405060u);
-    EXPECT_EQ(at(620, 460), 0xFFFF0000u);
-    EXPECT_EQ(at(580, 420), 0xFF405060u);
+    EXPECT_EQ(at(0, 0), 0xFF405060u);
+    EXPECT_EQ(at(638, 479), 0xFF405060u);
+    EXPECT_EQ(at(639, 479), 0xFFFF0000u);
     shot->UnlockRect();
     shot->Release();
+
+    // Without the device the desktop's mode is back.
+    device_->Release();
+    device_ = nullptr;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, desktop.Width);
+    EXPECT_EQ(mode.Height, desktop.Height);
 }
 
 }  // namespace
