@@ -6,57 +6,27 @@ PROBE=$2
 . "$(dirname "$0")/lib.sh"
 make_game_copy "$EXE"
 
-# Square centres, and where the dwarf's middle shows when it stands on a square (1024 x 768).
-SQ1="367 550"
+# Squares 9 and 17, and where the dwarf's middle shows on square 9 (1024 x 768).
 SQ9="372 484"
 SQ17="378 424"
-DWARF1="357 533"
 DWARF9="362 467"
-PARK="1000 300"  # a place for the cursor away from the squares
 
 start_answering Tab Return
 enter_board
 cursor_to $PARK
-base1=$(spot $DWARF1)
+BASE1=$(spot $DWARF1)
 base9=$(spot $DWARF9)
-
-# A press on the deck, released as soon as it drew (before the deck's 100 ms repeat).
-draw_card() {
-    local n
-    n=$(log_count "carta pescata")
-    cursor_to 950 640
-    xdotool mousedown 1
-    wait_for 5 eval '[ "$(log_count "carta pescata")" -gt '"$n"' ]' || fail "press $((n + 1)) on the deck drew nothing"
-    xdotool mouseup 1
-}
 
 echo "-- one card, then five"
 draw_card
 [ "$(log_count "carta pescata")" = 1 ] || fail "one press drew $(log_count "carta pescata") cards"
 grep -aq "messa in posizione - 0" "$BIN/D3D.log" || fail "the first card is not in slot 0"
-for k in 1 2 3 4; do draw_card; done
-[ "$(log_count "carta pescata")" = 5 ] || fail "five presses drew $(log_count "carta pescata") cards"
-[ "$(grep -ao "carta pescata: [0-4]" "$BIN/D3D.log" | sort -u | wc -l)" = 5 ] || fail "a card was drawn twice"
-# The dwarf (card 0) went into the slot numbered by the hand count logged after it.
-slot=$(grep -aA1 "carta pescata: 0" "$BIN/D3D.log" | sed -n 's/^messa in posizione - \([0-4]\).*/\1/p')
-[ -n "$slot" ] || fail "the dwarf's slot is not logged"
-SLOT_X=(104 200 298 396 492)
+draw_five
 
 echo "-- the window away from the corner: the dwarf goes where the cursor is"
 xdotool windowmove "$WIN" 150 100
 wait_for 5 eval 'xwininfo -id "$WIN" | grep -q "Absolute upper-left X:  150"' || fail "the window did not move"
-prompt_base=$(mean 310 616 700 636)
-cursor_to $((SLOT_X[slot] + 32)) 730
-xdotool mousedown 1
-wait_for 5 eval '! close_to "$(mean 310 616 700 636)" "$prompt_base" 8' || fail "no placing prompt"
-xdotool mouseup 1
-cursor_to $SQ1
-wait_for 5 eval 'yellowish "$(spot 380 540)"' || fail "square 1 is not offered under the cursor"
-xdotool mousedown 1
-wait_for 5 eval '[ "$(log_count "Libero la posizione: $slot")" = 1 ]' || fail "the dwarf was not placed"
-xdotool mouseup 1
-cursor_to $PARK
-wait_for 5 eval '! close_to "$(spot $DWARF1)" "$base1" 20 && ! bright_yellow "$(spot $DWARF1)"' || fail "no dwarf on square 1"
+place_dwarf_on_square1
 placed1=$(spot $DWARF1)
 placed9=$(spot $DWARF9)
 
@@ -81,7 +51,7 @@ xdotool mousedown 1
 wait_for 5 eval 'bright_yellow "$(spot 365 410)"' || fail "the dwarf did not reach square 17"
 xdotool mouseup 1
 cursor_to $PARK
-wait_for 5 eval 'close_to "$(spot $DWARF1)" "$base1" 12' || fail "the dwarf did not leave square 1"
+wait_for 5 eval 'close_to "$(spot $DWARF1)" "$BASE1" 12' || fail "the dwarf did not leave square 1"
 
 echo "-- and back one row, to the square the held click did not take"
 cursor_to 368 400
