@@ -50,7 +50,7 @@ struct CardPlay {
 BYTE g_bBoardReleased = 0;
 static CardPlay s_SavedPlay;
 
-// The device states of the board, which a plain reset takes back to their defaults.
+// The device states of the board, which a reset takes back to their defaults.
 static void SetBoardStates() {
     SetDefaultStates(g_pd3dDevice, &g_d3dpp);
     g_pd3dDevice->SetLight(0, &g_Light);
@@ -73,9 +73,9 @@ static void ReleaseForRebuild() {
 // Loads the board again on the reset device and gives the cards back their states and places.
 static bool ReloadAfterRebuild() {
     g_Mouse.CreateCursor();
-    SetDefaultStates(g_pd3dDevice, &g_d3dpp);
     g_bBoardReleased = 0;
     if (!LoadBoard(g_hWnd)) return false;
+    SetBoardStates();
     // The board release took the text font with it; the input devices live on in g_Mouse and g_Keyboard.
     CreateTextFont("Typewriter");
     memcpy(g_CardDrawn, s_SavedPlay.drawn, sizeof(g_CardDrawn));

@@ -16,19 +16,9 @@ place_dwarf_on_square1
 hand=()
 for k in 0 1 2 3 4; do hand[k]=$(spot $((SLOT_X[k] + 32)) 730); done
 
-# S saves screenshot0N.bmp: the mode's 1024 x 768 image with the board, and the dwarf on square 1.
-expect_screenshot() {
-    local file="$BIN/screenshot0$1.bmp"
-    press s
-    wait_for 5 test -s "$file" || fail "S saved no $file"
-    file "$file" | grep -q "1024 x 768" || fail "the screenshot is not 1024 x 768: $(file "$file")"
-    shot() { "$PROBE" filemean "$file" $(($1 - 5)) $(($2 - 5)) $(($1 + 5)) $(($2 + 5)); }
-    bluish "$(shot 294 550)" && reddish "$(shot 512 550)" || fail "the screenshot does not show the board"
-    close_to "$(shot $DWARF1)" "$(spot $DWARF1)" 12 || fail "the screenshot does not show the dwarf"
-}
-
 echo "-- S in full screen"
 expect_screenshot 0
+close_to "$(file_spot "$SHOT" $DWARF1)" "$(spot $DWARF1)" 12 || fail "the screenshot does not show the dwarf"
 
 echo "-- another window takes the focus, then the game again"
 # The cursor, parked at (100, 100), jumps by half the screen when the board is loaded again.
@@ -53,6 +43,7 @@ done
 # Square 1 is still taken: it is not offered to the dwarf's card, which is on the board.
 [ "$(log_count "Libero la posizione")" = 1 ] || fail "a slot was freed again"
 expect_screenshot 1
+close_to "$(file_spot "$SHOT" $DWARF1)" "$(spot $DWARF1)" 12 || fail "the screenshot does not show the dwarf"
 
 press Escape
 wait_exit || fail "Escape did not end the game"

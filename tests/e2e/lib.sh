@@ -216,3 +216,18 @@ place_dwarf_on_square1() {
     wait_for 5 eval '! close_to "$(spot $DWARF1)" "$BASE1" 20 && ! bright_yellow "$(spot $DWARF1)"' ||
         fail "no dwarf on square 1"
 }
+
+# The mean of the 10 x 10 pixels around (X, Y) of an image file.
+file_spot() {
+    "$PROBE" filemean "$1" $(($2 - 5)) $(($3 - 5)) $(($2 + 5)) $(($3 + 5))
+}
+
+# S saves screenshot0N.bmp, the 1024 x 768 image of the board (square 0 blue, square 3 red).
+expect_screenshot() {
+    SHOT="$BIN/screenshot0$1.bmp"
+    press s
+    wait_for 5 test -s "$SHOT" || fail "S saved no $SHOT"
+    wait_for 5 eval 'file "$SHOT" | grep -q "1024 x 768"' || fail "the screenshot is not 1024 x 768: $(file "$SHOT")"
+    bluish "$(file_spot "$SHOT" 294 550)" && reddish "$(file_spot "$SHOT" 512 550)" ||
+        fail "the screenshot does not show the board"
+}
