@@ -15,8 +15,8 @@ DWARF17="368 407"
 start_answering Tab Return
 enter_board
 cursor_to $PARK
-BASE1=$(spot $DWARF1)
-base17=$(spot $DWARF17)
+BASE1=$(figure $DWARF1)
+base17=$(figure $DWARF17)
 
 echo "-- one card, then five"
 draw_card
@@ -28,8 +28,8 @@ echo "-- the window away from the corner: the dwarf goes where the cursor is"
 xdotool windowmove "$WIN" 150 100
 wait_for 5 eval 'xwininfo -id "$WIN" | grep -q "Absolute upper-left X:  150"' || fail "the window did not move"
 place_dwarf_on_square1
-placed1=$(spot $DWARF1)
-placed9=$(spot $DWARF9)
+placed1=$(figure $DWARF1)
+placed9=$(figure $DWARF9)
 
 echo "-- a click held on the dwarf selects it once and takes no square"
 cursor_to 362 516  # its head, in front of square 9
@@ -39,8 +39,8 @@ sleep 0.6
 xdotool mouseup 1
 cursor_to $PARK
 wait_for 5 eval '! bright_yellow "$(spot $DWARF1)"' || fail "the dwarf stays hovered"
-close_to "$(spot $DWARF9)" "$placed9" 12 || fail "the held click moved the dwarf to square 9"
-close_to "$(spot $DWARF1)" "$placed1" 12 || fail "the dwarf left square 1"
+close_to "$(figure $DWARF9)" "$placed9" 12 || fail "the held click moved the dwarf to square 9"
+close_to "$(figure $DWARF1)" "$placed1" 12 || fail "the dwarf left square 1"
 # Still in moving mode, and square 9 free to take.
 cursor_to $SQ9
 wait_for 5 eval 'yellowish "$(spot 385 472)"' || fail "square 9 is not offered after the held click"
@@ -49,10 +49,10 @@ echo "-- moving it two rows"
 cursor_to $SQ17
 wait_for 5 eval 'yellowish "$(spot 392 414)"' || fail "square 17 is not offered"
 xdotool mousedown 1
-wait_for 5 eval 'close_to "$(spot $DWARF1)" "$BASE1" 12' || fail "the dwarf did not leave square 1"
+wait_for 5 eval 'close_to "$(figure $DWARF1)" "$BASE1" 12' || fail "the dwarf did not leave square 1"
 xdotool mouseup 1
 cursor_to $PARK
-wait_for 5 eval '! close_to "$(spot $DWARF17)" "$base17" 20' || fail "the dwarf did not reach square 17"
+wait_for 5 eval '! close_to "$(figure $DWARF17)" "$base17" 20' || fail "the dwarf did not reach square 17"
 
 echo "-- S saves the window's image"
 expect_screenshot 0

@@ -9,7 +9,7 @@ make_game_copy "$EXE"
 start_answering Return
 enter_board
 cursor_to $PARK
-BASE1=$(spot $DWARF1)
+BASE1=$(figure $DWARF1)
 draw_five
 place_dwarf_on_square1
 # The four cards left in the hand show in their slots.
@@ -36,7 +36,7 @@ wait_for 10 eval '! close_to "$(spot 620 495)" "$cursor_base" 20' || fail "the b
 kill $OTHER_PID
 cursor_to $PARK
 wait_for 5 eval 'bluish "$(spot 294 550)" && reddish "$(spot 512 550)"' || fail "the board does not show again"
-! close_to "$(spot $DWARF1)" "$BASE1" 20 || fail "the dwarf is gone from square 1"
+! close_to "$(figure $DWARF1)" "$BASE1" 20 || fail "the dwarf is gone from square 1"
 for k in 0 1 2 3 4; do
     close_to "$(spot $((SLOT_X[k] + 32)) 730)" "${hand[k]}" 12 || fail "hand slot $k changed"
 done

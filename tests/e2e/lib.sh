@@ -116,6 +116,11 @@ spot() {
     mean $(($1 - 5)) $(($2 - 5)) $(($1 + 5)) $(($2 + 5))
 }
 
+# The mean of the 24 x 24 pixels around (X, Y): enough of a character to tell it from a square.
+figure() {
+    mean $(($1 - 12)) $(($2 - 12)) $(($1 + 12)) $(($2 + 12))
+}
+
 bluish() { local c=($1); [ "${c[2]}" -gt $((${c[0]} + 40)) ]; }
 reddish() { local c=($1); [ "${c[0]}" -gt $((${c[2]} + 40)) ]; }
 
@@ -213,7 +218,7 @@ place_dwarf_on_square1() {
     wait_for 5 eval '[ "$(log_count "Libero la posizione: $SLOT")" = 1 ]' || fail "the dwarf was not placed"
     xdotool mouseup 1
     cursor_to $PARK
-    wait_for 5 eval '! close_to "$(spot $DWARF1)" "$BASE1" 20 && ! bright_yellow "$(spot $DWARF1)"' ||
+    wait_for 5 eval '! close_to "$(figure $DWARF1)" "$BASE1" 20 && ! bright_yellow "$(spot $DWARF1)"' ||
         fail "no dwarf on square 1"
 }
 
