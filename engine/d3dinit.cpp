@@ -2,6 +2,7 @@
 
 #include <d3dx9.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -23,6 +24,34 @@ static void WriteOption(FILE* file, const char* format, ...) {
     va_start(args, format);
     vfprintf(file, format, args);
     va_end(args);
+}
+
+void SetDefaultStates(IDirect3DDevice9* pDevice, const D3DPRESENT_PARAMETERS* pParams) {
+    float fAspect = (float)((double)(unsigned)pParams->BackBufferWidth /
+                            (double)(unsigned)pParams->BackBufferHeight);
+    D3DXMATRIX matProj;
+    D3DXMatrixPerspectiveFovLH(&matProj, 0.7853982f, fAspect, 1.0f, 10000.0f);
+    pDevice->SetTransform(D3DTS_PROJECTION, &matProj);
+
+    D3DMATERIAL9 mtrl;
+    memset(&mtrl, 0, sizeof(mtrl));
+    mtrl.Diffuse.r = mtrl.Ambient.r = 1.0f;
+    mtrl.Diffuse.g = mtrl.Ambient.g = 1.0f;
+    mtrl.Diffuse.b = mtrl.Ambient.b = 1.0f;
+    mtrl.Diffuse.a = mtrl.Ambient.a = 1.0f;
+    pDevice->SetMaterial(&mtrl);
+
+    pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    pDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    pDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    pDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    pDevice->SetRenderState(D3DRS_DITHERENABLE, TRUE);
+    pDevice->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
+    pDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    pDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
+    pDevice->SetRenderState(D3DRS_AMBIENT, 0xFF404040);
 }
 
 HRESULT InitD3D(IDirect3D9** ppD3D, IDirect3DDevice9** ppDevice, HWND hWnd, int bForceWindowed,
@@ -121,34 +150,10 @@ HRESULT InitD3D(IDirect3D9** ppD3D, IDirect3DDevice9** ppDevice, HWND hWnd, int 
     }
     *ppDevice = pDevice;
 
-    float fAspect = (float)((double)(unsigned)g_d3dpp.BackBufferWidth /
-                            (double)(unsigned)g_d3dpp.BackBufferHeight);
-    D3DXMATRIX matProj;
-    D3DXMatrixPerspectiveFovLH(&matProj, 0.7853982f, fAspect, 1.0f, 10000.0f);
-    pDevice->SetTransform(D3DTS_PROJECTION, &matProj);
+    SetDefaultStates(pDevice, &g_d3dpp);
 
     if (g_bHALDevice) WriteOption(pOptions, "DEVICE TYPE %s\n", "D3DDEVTYPE_HAL");
     else if (g_bREFDevice) WriteOption(pOptions, "DEVICE TYPE %s\n", "D3DDEVTYPE_REF");
-
-    D3DMATERIAL9 mtrl;
-    memset(&mtrl, 0, sizeof(mtrl));
-    mtrl.Diffuse.r = mtrl.Ambient.r = 1.0f;
-    mtrl.Diffuse.g = mtrl.Ambient.g = 1.0f;
-    mtrl.Diffuse.b = mtrl.Ambient.b = 1.0f;
-    mtrl.Diffuse.a = mtrl.Ambient.a = 1.0f;
-    pDevice->SetMaterial(&mtrl);
-
-    pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    pDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    pDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    pDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    pDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    pDevice->SetRenderState(D3DRS_DITHERENABLE, TRUE);
-    pDevice->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
-    pDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    pDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
-    pDevice->SetRenderState(D3DRS_AMBIENT, 0xFF404040);
 
     WriteOption(pOptions, "b2SidedStencils %s\n",
                 (d3dCaps.StencilCaps & D3DSTENCILCAPS_TWOSIDED) ? "true" : "false");

@@ -83,15 +83,31 @@ HRESULT CMouse::Init() {
         return E_FAIL;
     }
     m_bInitialised = 1;
-
-    if (FAILED(D3DXCreateTextureFromFileExA(g_pd3dDevice, "..\\Immagini\\Mouse\\cursore.bmp", 0, 0, 0, 0,
-                                            D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_DEFAULT,
-                                            D3DX_DEFAULT, 0xFF000000, NULL, NULL,
-                                            &m_pCursorTexture)))
-        ReportError("Impossibile caricare la texture");
-    if (FAILED(D3DXCreateSprite(g_pd3dDevice, &m_pSprite)))
-        ReportError("Impossibile inizializzare la sprite");
+    CreateCursor();
     return S_OK;
+}
+
+HRESULT CMouse::CreateCursor() {
+    HRESULT hr = D3DXCreateTextureFromFileExA(g_pd3dDevice, "..\\Immagini\\Mouse\\cursore.bmp", 0, 0, 0, 0,
+                                              D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                                              0xFF000000, NULL, NULL, &m_pCursorTexture);
+    if (FAILED(hr)) ReportError("Impossibile caricare la texture");
+    if (FAILED(D3DXCreateSprite(g_pd3dDevice, &m_pSprite))) {
+        ReportError("Impossibile inizializzare la sprite");
+        hr = E_FAIL;
+    }
+    return hr;
+}
+
+void CMouse::ReleaseCursor() {
+    if (m_pSprite != NULL) {
+        m_pSprite->Release();
+        m_pSprite = NULL;
+    }
+    if (m_pCursorTexture != NULL) {
+        m_pCursorTexture->Release();
+        m_pCursorTexture = NULL;
+    }
 }
 
 HRESULT CMouse::Update() {

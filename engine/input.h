@@ -20,6 +20,10 @@ public:
     POINT GetMovement();
     bool ShowSystemCursor();
     void DrawCursor();
+    // The cursor image and sprite hold device resources: released before a device reset and
+    // made again after it.
+    HRESULT CreateCursor();
+    void ReleaseCursor();
 
     IDirectInputDevice8A* m_pDevice;
     IUnknown* m_pAuxiliary;

@@ -1,6 +1,7 @@
 #include "log.h"
 
 #include <io.h>
+#include <sys/stat.h>
 
 #include <cstring>
 

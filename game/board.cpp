@@ -3,10 +3,12 @@
 #include "camera.h"
 #include "display.h"
 #include "input.h"
+#include "log.h"
 #include "screens.h"
 #include "winmain.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -71,13 +73,51 @@ void BuildBoardLight(D3DLIGHT9* pLight) {
     pLight->Attenuation1 = 0.0f;
 }
 
-// Loads one GUI element at (x, y) from its three state images.
-static void LoadGuiElement(CGuiElement* pElement, float x, float y, const char* over,
+static const char* const s_szTextureFailed = "Impossibile caricare la texture";
+static const char* const s_szModelFailed = "Impossibile caricare il modello";
+
+// A file the board needs and cannot load ends the game: a message box names it. Returns 0.
+static int BoardFileFailed(const char* text, const char* file) {
+    char szMessage[512];
+    snprintf(szMessage, sizeof(szMessage), "%s: %s", text, file);
+    ReportError(szMessage);
+    MessageBoxA(g_hWnd, szMessage, "Errore", MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+}
+
+// Loads one GUI element at (x, y) from its three state images; false when one is missing.
+static bool LoadGuiElement(CGuiElement* pElement, float x, float y, const char* over,
                            const char* normal, const char* pressed) {
     new (pElement) CGuiElement(x, y);
     pElement->LoadOver(over);
+    if (pElement->pTextureOver == NULL) return BoardFileFailed(s_szTextureFailed, over);
     pElement->LoadNormal(normal);
+    if (pElement->pTextureNormal == NULL) return BoardFileFailed(s_szTextureFailed, normal);
     pElement->LoadPressed(pressed);
+    if (pElement->pTexturePressed == NULL) return BoardFileFailed(s_szTextureFailed, pressed);
+    return true;
+}
+
+// Loads one image for every state of an element; false when it is missing.
+static bool LoadAllStates(CGuiElement* pElement, const char* file) {
+    pElement->LoadAll(file);
+    if (pElement->pTextureOver == NULL || pElement->pTextureNormal == NULL || pElement->pTexturePressed == NULL)
+        return BoardFileFailed(s_szTextureFailed, file);
+    return true;
+}
+
+// Loads a model the board needs; false when it cannot be loaded.
+static bool LoadBoardModel(CMeshContainerEx** ppContainer, const char* file, const char* textures) {
+    if (FAILED(LoadMesh(ppContainer, g_pd3dDevice, file, textures, 0, D3DXMESH_SYSTEMMEM)) || *ppContainer == NULL)
+        return BoardFileFailed(s_szModelFailed, file);
+    return true;
+}
+
+// Loads one of the square textures; false when it cannot be loaded.
+static bool LoadSquareTexture(const char* file, IDirect3DTexture9** ppTexture) {
+    if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, file, ppTexture)))
+        return BoardFileFailed(s_szTextureFailed, file);
+    return true;
 }
 
 int LoadBoard(HWND) {
@@ -85,9 +125,9 @@ int LoadBoard(HWND) {
     const int H = g_WinHeight;
 
     for (int i = 0; i < NUM_SQUARES; i++) {
-        LoadMesh(&g_pSquareMeshes[i], g_pd3dDevice, g_szSquareMesh, "..\\Data\\", 0, D3DXMESH_SYSTEMMEM);
+        if (!LoadBoardModel(&g_pSquareMeshes[i], g_szSquareMesh, "..\\Data\\")) return 0;
         g_Squares[i].AddMesh(g_pSquareMeshes[i]);
-        if (g_pSquareMeshes[i] != NULL) g_Squares[i].ComputeBounds(g_pSquareMeshes[i]);
+        g_Squares[i].ComputeBounds(g_pSquareMeshes[i]);
     }
 
     // Row by row: x falls by one width per column, z by one depth per row.
@@ -105,10 +145,9 @@ int LoadBoard(HWND) {
     const float d0 = g_Squares[0].fDepth;
     const double side = sqrt(64.0);
 
-    LoadMesh(&g_pBackgroundMesh, g_pd3dDevice, g_szBackgroundMesh, "..\\Data\\BackGround\\", 0,
-             D3DXMESH_SYSTEMMEM);
+    if (!LoadBoardModel(&g_pBackgroundMesh, g_szBackgroundMesh, "..\\Data\\BackGround\\")) return 0;
     g_Background.AddMesh(g_pBackgroundMesh);
-    if (g_pBackgroundMesh != NULL) g_Background.ScaleMesh(g_pBackgroundMesh, 0.1f);
+    g_Background.ScaleMesh(g_pBackgroundMesh, 0.1f);
     g_Background.SetPosition((float)(-w0 * side / 2), -1.0f, (float)(-d0 * side / 2));
 
     g_pShadowVolume = new CShadowVolume();
@@ -140,24 +179,27 @@ int LoadBoard(HWND) {
 
     g_Mouse.MoveBy(W / 2, H / 2);
 
-    LoadGuiElement(&g_ExitButton, (float)(W * 87 / 100), (float)(H / 100), "..\\Immagini\\Exit\\EXIT_ON.bmp",
-                   "..\\Immagini\\Exit\\EXIT.bmp", "..\\Immagini\\Exit\\EXIT_ON.bmp");
+    if (!LoadGuiElement(&g_ExitButton, (float)(W * 87 / 100), (float)(H / 100), "..\\Immagini\\Exit\\EXIT_ON.bmp",
+                        "..\\Immagini\\Exit\\EXIT.bmp", "..\\Immagini\\Exit\\EXIT_ON.bmp"))
+        return 0;
     // The window always opens at a quarter of the screen, on a reload too.
-    LoadGuiElement(&g_ExitWindow, (float)(W / 4), (float)(H / 4), "..\\Immagini\\Window\\window.png",
-                   "..\\Immagini\\Window\\window.png", "..\\Immagini\\Window\\window.png");
+    if (!LoadGuiElement(&g_ExitWindow, (float)(W / 4), (float)(H / 4), "..\\Immagini\\Window\\window.png",
+                        "..\\Immagini\\Window\\window.png", "..\\Immagini\\Window\\window.png"))
+        return 0;
     g_ExitWindow.AllocChildren(2);
-    LoadGuiElement(&g_ExitWindow.pChildren[0], (float)(W * 44 / 100), (float)(H / 2 - 40),
-                   "..\\Immagini\\Window\\YES_ON.bmp", "..\\Immagini\\Window\\YES.bmp",
-                   "..\\Immagini\\Window\\YES_ON.bmp");
-    LoadGuiElement(&g_ExitWindow.pChildren[1], (float)(W * 44 / 100), (float)(H / 2 + 80),
-                   "..\\Immagini\\Window\\NO_ON.bmp", "..\\Immagini\\Window\\NO.bmp",
-                   "..\\Immagini\\Window\\NO_ON.bmp");
+    if (!LoadGuiElement(&g_ExitWindow.pChildren[0], (float)(W * 44 / 100), (float)(H / 2 - 40),
+                        "..\\Immagini\\Window\\YES_ON.bmp", "..\\Immagini\\Window\\YES.bmp",
+                        "..\\Immagini\\Window\\YES_ON.bmp") ||
+        !LoadGuiElement(&g_ExitWindow.pChildren[1], (float)(W * 44 / 100), (float)(H / 2 + 80),
+                        "..\\Immagini\\Window\\NO_ON.bmp", "..\\Immagini\\Window\\NO.bmp",
+                        "..\\Immagini\\Window\\NO_ON.bmp"))
+        return 0;
     new (&g_GuiBar) CGuiElement(0.0f, (float)(H * 127 / 100));
-    g_GuiBar.LoadAll("..\\Immagini\\GUI\\Barra_inf.jpg");
+    if (!LoadAllStates(&g_GuiBar, "..\\Immagini\\GUI\\Barra_inf.jpg")) return 0;
     new (&g_DescriptionBox) CGuiElement(0.0f, (float)H * 94.5f / 100.0f, "Eras Demi ITC");
-    g_DescriptionBox.LoadAll("..\\Immagini\\GUI\\description_box.png");
+    if (!LoadAllStates(&g_DescriptionBox, "..\\Immagini\\GUI\\description_box.png")) return 0;
     new (&g_Deck) CGuiElement((float)(W * 87 / 100), (float)(H * 110 / 100));
-    g_Deck.LoadAll("..\\Immagini\\GUI\\mazzo.png");
+    if (!LoadAllStates(&g_Deck, "..\\Immagini\\GUI\\mazzo.png")) return 0;
 
     const float fW = (float)W;
     g_HandSlotX[0] = fW * 10.2f / 100.0f;
@@ -173,7 +215,7 @@ int LoadBoard(HWND) {
     }
     for (int i = 0; i < NUM_CARDS; i++) {
         new (&g_Cards[i].Image) CGuiElement(0.0f, 0.0f);
-        g_Cards[i].Image.LoadAll(g_Cards[i].szImageFile);
+        if (!LoadAllStates(&g_Cards[i].Image, g_Cards[i].szImageFile)) return 0;
         g_Cards[i].Image.SetId(i);
         g_CardDrawn[i] = 0;
         g_CardState[i] = 0;
@@ -182,23 +224,20 @@ int LoadBoard(HWND) {
     }
 
     CCard& dwarf = g_Cards[0];
-    LoadMesh(&dwarf.pCharacterMesh, g_pd3dDevice, g_szCharacterMesh, "..\\Data\\nano_guerriero\\", 0,
-             D3DXMESH_SYSTEMMEM);
+    if (!LoadBoardModel(&dwarf.pCharacterMesh, g_szCharacterMesh, "..\\Data\\nano_guerriero\\")) return 0;
     dwarf.Character.AddMesh(dwarf.pCharacterMesh);
-    if (dwarf.pCharacterMesh != NULL) {
-        dwarf.Character.ScaleMesh(dwarf.pCharacterMesh, 4.0f);
-        dwarf.Character.ComputeBounds(dwarf.pCharacterMesh);
-    }
+    dwarf.Character.ScaleMesh(dwarf.pCharacterMesh, 4.0f);
+    dwarf.Character.ComputeBounds(dwarf.pCharacterMesh);
     dwarf.nMovement = 2;
 
     BuildBoardLight(&g_Light);
     g_pd3dDevice->SetLight(0, &g_Light);
     g_pd3dDevice->LightEnable(0, TRUE);
 
-    D3DXCreateTextureFromFileA(g_pd3dDevice, g_szBlueTexture, &g_pTexBlue);
-    D3DXCreateTextureFromFileA(g_pd3dDevice, g_szRedTexture, &g_pTexRed);
-    D3DXCreateTextureFromFileA(g_pd3dDevice, g_szMouseOnTexture, &g_pTexMouseOn);
-    D3DXCreateTextureFromFileA(g_pd3dDevice, g_szMouseOnCharTexture, &g_pTexMouseOnChar);
+    if (!LoadSquareTexture(g_szBlueTexture, &g_pTexBlue) || !LoadSquareTexture(g_szRedTexture, &g_pTexRed) ||
+        !LoadSquareTexture(g_szMouseOnTexture, &g_pTexMouseOn) ||
+        !LoadSquareTexture(g_szMouseOnCharTexture, &g_pTexMouseOnChar))
+        return 0;
 
     g_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0xFFFAE6E6);
     return 1;

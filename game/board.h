@@ -45,6 +45,11 @@ extern int g_BoardSide;
 extern int g_SquareCounter;
 extern int g_BoardRow;
 extern BYTE g_bTwoSidedStencil;
+// The left button was down at the last board pass; a new press of it that no board action has used.
+extern BYTE g_bLeftButtonHeld;
+extern BYTE g_bLeftPress;
+// The board was released for a device rebuild that has not succeeded yet.
+extern BYTE g_bBoardReleased;
 extern HRESULT g_hrCooperative;
 extern D3DPRESENT_PARAMETERS g_ResetParams;
 

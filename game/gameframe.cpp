@@ -39,23 +39,73 @@ bool ReadSettings(const char* file, BoardSettings* pSettings) {
     return true;
 }
 
-// Rebuilds the device from the settings file and loads the board again.
-static void RebuildDevice() {
+// What a board reload must not lose: the cards drawn, their states and the hand's slots.
+struct CardPlay {
+    int drawn[NUM_CARDS];
+    int state[NUM_CARDS];
+    int slotOfCard[NUM_CARDS];
+    BYTE slotFree[HAND_SLOTS];
+};
+
+BYTE g_bBoardReleased = 0;
+static CardPlay s_SavedPlay;
+
+// The device states of the board, which a reset takes back to their defaults.
+static void SetBoardStates() {
+    SetDefaultStates(g_pd3dDevice, &g_d3dpp);
+    g_pd3dDevice->SetLight(0, &g_Light);
+    g_pd3dDevice->LightEnable(0, TRUE);
+    g_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0xFFFAE6E6);
+}
+
+// Releases everything that holds device resources, keeping the game's state for the reload.
+static void ReleaseForRebuild() {
+    memcpy(s_SavedPlay.drawn, g_CardDrawn, sizeof(g_CardDrawn));
+    memcpy(s_SavedPlay.state, g_CardState, sizeof(g_CardState));
+    memcpy(s_SavedPlay.slotOfCard, g_HandSlotOfCard, sizeof(g_HandSlotOfCard));
+    memcpy(s_SavedPlay.slotFree, g_HandSlotFree, sizeof(g_HandSlotFree));
+    ReleaseBoard();
+    ReleaseMenu();
+    g_Mouse.ReleaseCursor();
+    g_bBoardReleased = 1;
+}
+
+// Loads the board again on the reset device and gives the cards back their states and places.
+static bool ReloadAfterRebuild() {
+    g_Mouse.CreateCursor();
+    g_bBoardReleased = 0;
+    if (!LoadBoard(g_hWnd)) return false;
+    SetBoardStates();
+    // The board release took the text font with it; the input devices live on in g_Mouse and g_Keyboard.
+    CreateTextFont("Typewriter");
+    memcpy(g_CardDrawn, s_SavedPlay.drawn, sizeof(g_CardDrawn));
+    memcpy(g_CardState, s_SavedPlay.state, sizeof(g_CardState));
+    memcpy(g_HandSlotOfCard, s_SavedPlay.slotOfCard, sizeof(g_HandSlotOfCard));
+    memcpy(g_HandSlotFree, s_SavedPlay.slotFree, sizeof(g_HandSlotFree));
+    for (int i = 0; i < NUM_CARDS; i++) {
+        const int slot = g_HandSlotOfCard[i];
+        if (slot >= 0 && slot < HAND_SLOTS)
+            g_Cards[i].Image.SetPosition(g_HandSlotX[slot], g_GuiBar.GetY() + 0.5f);
+    }
+    return true;
+}
+
+// Rebuilds the device from the settings file and loads the board again; false while the device
+// cannot be reset yet (the next frame tries again) or when the board cannot be loaded.
+static bool RebuildDevice() {
+    if (!g_bBoardReleased) ReleaseForRebuild();
+
     BoardSettings settings;
     settings.width = g_WinWidth;
     settings.height = g_WinHeight;
     // Without a "Windowed" key the device keeps its mode.
     settings.windowed = g_d3dpp.Windowed;
     ReadSettings("options.txt", &settings);
-    g_WinWidth = settings.width;
-    g_WinHeight = settings.height;
-
-    ReleaseBoard();
 
     D3DPRESENT_PARAMETERS pp;
     memset(&pp, 0, sizeof(pp));
-    pp.BackBufferWidth = (UINT)g_WinWidth;
-    pp.BackBufferHeight = (UINT)g_WinHeight;
+    pp.BackBufferWidth = (UINT)settings.width;
+    pp.BackBufferHeight = (UINT)settings.height;
     pp.BackBufferFormat = D3DFMT_A8R8G8B8;
     pp.BackBufferCount = 1;
     pp.MultiSampleType = D3DMULTISAMPLE_NONE;
@@ -66,23 +116,32 @@ static void RebuildDevice() {
     pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     pp.FullScreen_RefreshRateInHz = 0;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (SUCCEEDED(g_pd3dDevice->Reset(&pp))) g_d3dpp = pp;
+    if (FAILED(g_pd3dDevice->Reset(&pp))) return false;
+    g_d3dpp = pp;
+    g_WinWidth = settings.width;
+    g_WinHeight = settings.height;
 
-    LoadBoard(g_hWnd);
-    // The board release took the text font with it; the input devices live on in g_Mouse and g_Keyboard.
-    CreateTextFont("Typewriter");
+    if (ReloadAfterRebuild()) return true;
+    PostQuitMessage(1);
+    return false;
 }
 
-// The device check at the start of a frame.
-static void CheckDevice() {
+// The device check at the start of a frame; false when the board cannot be drawn this frame.
+static bool CheckDevice() {
     g_hrCooperative = g_pd3dDevice->TestCooperativeLevel();
     if (g_hrCooperative == D3DERR_DEVICELOST) {
         Sleep(500);
     } else if (g_hrCooperative == D3DERR_DEVICENOTRESET) {
-        // First try the parameters the device was created with.
+        if (g_bBoardReleased) return RebuildDevice();
+        // First try the parameters the device was created with; a plain reset keeps the
+        // resources but not the device's states.
         g_ResetParams = g_d3dpp;
-        if (FAILED(g_pd3dDevice->Reset(&g_ResetParams))) RebuildDevice();
+        if (SUCCEEDED(g_pd3dDevice->Reset(&g_ResetParams)))
+            SetBoardStates();
+        else
+            return RebuildDevice();
     }
+    return !g_bBoardReleased;
 }
 
 void ApplyCardRules() {
@@ -144,6 +203,10 @@ void ApplyDeckRule() {
     g_LastDeckClick = timeGetTime();
     if (g_HandCount >= HAND_SLOTS || g_DeckCount <= 0) return;
 
+    // A card is taken only when the hand has a free slot for it and one is left to draw.
+    int slot = 0;
+    while (slot < HAND_SLOTS && !g_HandSlotFree[slot]) slot++;
+    if (slot == HAND_SLOTS) return;
     int nUndrawn = 0;
     for (int k = 0; k < NUM_CARDS; k++)
         if (g_CardDrawn[k] == 0) nUndrawn++;
@@ -152,7 +215,9 @@ void ApplyDeckRule() {
     g_DeckCount -= 1;
     do {
         float fRand = 5.0f * ((float)rand() / 32767.0f);
-        g_DrawnCard = (int)((unsigned int)((double)timeGetTime() + (double)fRand) % NUM_CARDS);
+        // The sum stays below 2^33; its whole part is taken modulo 2^32, as an unsigned 32-bit number.
+        const double sum = (double)timeGetTime() + (double)fRand;
+        g_DrawnCard = (int)((DWORD)(unsigned long long)sum % NUM_CARDS);
     } while (g_CardDrawn[g_DrawnCard] != 0);
 
     snprintf(g_TextBuffer, sizeof(g_TextBuffer), "carta pescata: %d\t", g_DrawnCard);
@@ -161,9 +226,6 @@ void ApplyDeckRule() {
     snprintf(g_TextBuffer, sizeof(g_TextBuffer), "messa in posizione - %d\n", g_HandCount);
     WriteToLog(g_TextBuffer);
 
-    int slot = 0;
-    while (slot < HAND_SLOTS && !g_HandSlotFree[slot]) slot++;
-    if (slot == HAND_SLOTS) return;
     g_Cards[g_DrawnCard].Image.SetPosition(g_HandSlotX[slot], g_GuiBar.GetY() + 0.5f);
     g_HandSlotFree[slot] = 0;
     g_HandSlotOfCard[g_DrawnCard] = slot;
@@ -171,7 +233,7 @@ void ApplyDeckRule() {
 }
 
 int GameFrame() {
-    CheckDevice();
+    if (!CheckDevice()) return 0;
 
     g_Mouse.Update();
     g_Mouse.UpdatePosition();

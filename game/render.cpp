@@ -15,6 +15,16 @@ int g_BoardSide = 8;
 int g_SquareCounter = 0;
 int g_BoardRow = 0;
 BYTE g_bTwoSidedStencil = 0;
+BYTE g_bLeftButtonHeld = 0;
+BYTE g_bLeftPress = 0;
+
+// Whether this frame's left button is a new press that no board action has used yet; an
+// action uses it up, so one click acts once.
+static bool TakeLeftPress() {
+    if (!g_bLeftPress) return false;
+    g_bLeftPress = 0;
+    return true;
+}
 
 bool PickMesh(CMeshContainerEx* pContainer, D3DXMATRIX* pWorld) {
     if (pContainer == NULL || pContainer->MeshData.pMesh == NULL || pWorld == NULL) return false;
@@ -31,14 +41,10 @@ bool PickMesh(CMeshContainerEx* pContainer, D3DXMATRIX* pWorld) {
     D3DXMATRIX matProj;
     g_pd3dDevice->GetTransform(D3DTS_PROJECTION, &matProj);
 
-    POINT pt;
-    pt.x = g_MouseX;
-    pt.y = g_MouseY;
-    ScreenToClient(g_hWnd, &pt);
-
+    // The game's cursor is already in back-buffer pixels.
     D3DXVECTOR3 v;
-    v.x = (float)(((2.0 * pt.x / desc.Width) - 1.0) / matProj._11);
-    v.y = (float)(-((2.0 * pt.y / desc.Height) - 1.0) / matProj._22);
+    v.x = (float)(((2.0 * g_MouseX / desc.Width) - 1.0) / matProj._11);
+    v.y = (float)(-((2.0 * g_MouseY / desc.Height) - 1.0) / matProj._22);
     v.z = 1.0f;
 
     D3DXMATRIX matView, m;
@@ -213,6 +219,9 @@ static void InterfacePass() {
 static void BoardPass() {
     g_pd3dDevice->Clear(0, NULL, D3DCLEAR_STENCIL, 0, 1.0f, 0);
     g_pd3dDevice->BeginScene();
+    const bool bLeftDown = g_Mouse.IsButtonDown(0);
+    g_bLeftPress = bLeftDown && !g_bLeftButtonHeld;
+    g_bLeftButtonHeld = bLeftDown;
     MarkReachableSquares();
     g_SquareCounter = 0;
     g_BoardRow = 0;
@@ -225,7 +234,7 @@ static void BoardPass() {
             g_MovingCard >= 0 && g_MovingCard < NUM_CARDS && i == g_Cards[g_MovingCard].nSquare;
         if (square.bMouseOver == 1 && g_bPlacing == 1 && i < nFirstRows && g_SquareOccupied[i] == 0) {
             g_pd3dDevice->SetTexture(0, g_pTexMouseOn);
-            if (g_Mouse.IsButtonDown(0)) {
+            if (TakeLeftPress()) {
                 g_bPlacing = 0;
                 g_SquareOccupied[i] = 1;
                 g_TargetSquare = i;
@@ -233,7 +242,7 @@ static void BoardPass() {
         } else if (square.bMouseOver == 1 && g_bMoving == 1 && g_SquareOccupied[i] == 0 && !bMovingOwnSquare &&
                    square.bReachable != 0) {
             g_pd3dDevice->SetTexture(0, g_pTexMouseOn);
-            if (g_Mouse.IsButtonDown(0)) {
+            if (TakeLeftPress()) {
                 g_bMoving = 0;
                 g_SquareOccupied[i] = 1;
                 g_TargetSquare = i;
@@ -284,7 +293,7 @@ static void BoardPass() {
         if (card.Character.bMouseOver == 1) {
             g_pd3dDevice->SetTexture(0, g_pTexMouseOnChar);
             card.Character.Render(false);
-            if (g_Mouse.IsButtonDown(0)) {
+            if (TakeLeftPress()) {
                 card.Character.bSelectedForMove = 1;
                 g_bMoving = 1;
                 card.Character.bMouseOver = 0;

@@ -20,7 +20,7 @@ CGuiElement g_StartButton;
 CGuiElement g_MenuExitButton;
 
 int InitVideo(HWND hWnd) {
-    InitD3D(&g_pD3D, &g_pd3dDevice, hWnd, 0, 0);
+    if (FAILED(InitD3D(&g_pD3D, &g_pd3dDevice, hWnd, 0, 0))) return E_FAIL;
     if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, g_szLogoImage, &g_pLogoTexture))) {
         ReportError("Impossibile caricare la texture");
         return E_FAIL;
@@ -61,9 +61,9 @@ static void SplashStep(bool bLogo) {
     if (!g_bSplashStepDone && g_SplashSeconds > 1) {
         if (bLogo) {
             // A menu without input or buttons could never be left: end the run instead.
-            if (InitMenu(g_hWnd) < 0) PostQuitMessage(0);
-        } else {
-            LoadBoard(g_hWnd);
+            if (InitMenu(g_hWnd) < 0) PostQuitMessage(1);
+        } else if (!LoadBoard(g_hWnd)) {
+            PostQuitMessage(1);
         }
         g_bSplashStepDone = 1;
     }
@@ -79,10 +79,19 @@ int ShowLoading() {
     return 0;
 }
 
+// The splash screens are over: their images and sprite go.
 void ReleaseSplash() {
     if (g_pLoadingTexture != NULL) {
         g_pLoadingTexture->Release();
         g_pLoadingTexture = NULL;
+    }
+    if (g_pLogoTexture != NULL) {
+        g_pLogoTexture->Release();
+        g_pLogoTexture = NULL;
+    }
+    if (g_pSplashSprite != NULL) {
+        g_pSplashSprite->Release();
+        g_pSplashSprite = NULL;
     }
 }
 

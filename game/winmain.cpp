@@ -107,6 +107,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 
     ReleaseMenu();
     ReleaseBoard();
+    ReleaseSplash();
     if (g_pd3dDevice != NULL) {
         g_pd3dDevice->Release();
         g_pd3dDevice = NULL;
@@ -119,7 +120,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     ShowCursor(TRUE);
     UnregisterClassA(g_szWindowClass, hInstance);
     CoUninitialize();
-    return 0;
+    // 0 after a normal end; a failed start or board load asks for a non-zero status.
+    return (int)msg.wParam;
 }
 
 LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {

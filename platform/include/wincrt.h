@@ -9,9 +9,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#define _S_IREAD 0x0100
-#define _S_IWRITE 0x0080
-
 int _creat(const char* filename, int pmode);
 int _close(int fd);
 char* _itoa(int value, char* buffer, int radix);

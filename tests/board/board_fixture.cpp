@@ -66,21 +66,32 @@ void BoardTest::Pump() {
     }
 }
 
-POINT BoardTest::SquareOnScreen(int i) {
+// Where point p of a node's space shows on the back buffer, with this frame's transforms.
+static POINT Project(const D3DXVECTOR3& p, const D3DXMATRIX& world) {
     D3DXMATRIX view, proj;
     g_pd3dDevice->GetTransform(D3DTS_VIEW, &view);
     g_pd3dDevice->GetTransform(D3DTS_PROJECTION, &proj);
     D3DVIEWPORT9 vp;
     g_pd3dDevice->GetViewport(&vp);
-    CFrame& sq = g_Squares[i];
-    sq.UpdateWorldMatrix();
-    // The middle of the square's box, in the square's own space.
-    D3DXVECTOR3 centre = (sq.vBoxMin + sq.vBoxMax) * 0.5f;
-    centre.y = sq.vBoxMax.y;
     D3DXVECTOR3 out;
-    D3DXVec3Project(&out, &centre, &vp, &proj, &view, &sq.matWorld);
+    D3DXVec3Project(&out, &p, &vp, &proj, &view, &world);
     POINT pt = {(LONG)out.x, (LONG)out.y};
     return pt;
+}
+
+POINT BoardTest::SquareOnScreen(int i) {
+    CFrame& sq = g_Squares[i];
+    sq.UpdateWorldMatrix();
+    // The middle of the square's top, in the square's own space.
+    D3DXVECTOR3 centre = (sq.vBoxMin + sq.vBoxMax) * 0.5f;
+    centre.y = sq.vBoxMax.y;
+    return Project(centre, sq.matWorld);
+}
+
+POINT BoardTest::CharacterOnScreen(int c) {
+    CFrame& ch = g_Cards[c].Character;
+    ch.UpdateWorldMatrix();
+    return Project((ch.vBoxMin + ch.vBoxMax) * 0.5f, ch.matWorld);
 }
 
 std::string BoardTest::ReadLog() {

@@ -25,6 +25,8 @@ protected:
     static void Pump();
     // Where the centre of square i shows in screen coordinates, with this frame's transforms.
     POINT SquareOnScreen(int i);
+    // Where the middle of card c's character shows.
+    POINT CharacterOnScreen(int c);
     std::string ReadLog();
     // The pixel of the back buffer at client position (x, y), as 0xAARRGGBB.
     D3DCOLOR BackBufferPixel(int x, int y);

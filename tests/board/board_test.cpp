@@ -6,6 +6,7 @@
 #include "platform/test_hooks.h"
 #include "winmain.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -88,23 +89,29 @@ TEST_F(BoardTest, AReleaseAndReloadLeavesOneContainerPerNode) {
     EXPECT_FLOAT_EQ(g_ExitWindow.fY, 192.0f);
 }
 
-// A frame of the game screen, with the cursor at screen point pt.
+// A frame of the game screen, with the cursor at back-buffer point pt.
 static void FrameWithCursorAt(POINT pt) {
     g_MouseX = pt.x;
     g_MouseY = pt.y;
     RenderGame();
 }
 
-static POINT ToScreen(POINT client) {
-    ClientToScreen(g_hWnd, &client);
-    return client;
+// The left button as the next poll sees it.
+static void SetLeftButton(bool down) {
+    platform::hooks::InjectMouseButton(0, down);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    g_Mouse.Update();
 }
 
-TEST_F(BoardTest, PickingFindsTheSquareUnderTheCursor) {
+TEST_F(BoardTest, PickingFindsTheSquareUnderTheCursorWhereverTheWindowStands) {
     Load();
     FrameWithCursorAt(POINT{0, 0});  // sets the view and the squares' world matrices
+    // The cursor is in back-buffer pixels: the window's place on the screen plays no part.
+    MoveWindow(g_hWnd, 150, 100, 1024, 768, TRUE);
+    Pump();
     for (int i : {0, 9, 27, 63}) {
-        const POINT pt = ToScreen(SquareOnScreen(i));
+        const POINT pt = SquareOnScreen(i);
         g_MouseX = pt.x;
         g_MouseY = pt.y;
         EXPECT_TRUE(PickMesh(g_pSquareMeshes[i], &g_Squares[i].matWorld)) << i;
@@ -172,20 +179,22 @@ TEST_F(BoardTest, TheBoardFrameShowsTheCheckerboard) {
     }
 }
 
-TEST_F(BoardTest, APlacingClickPutsTheDwarfOnAFrontSquare) {
+TEST_F(BoardTest, APressOnAFrontSquarePlacesTheDwarfAndAHeldButtonDoesNot) {
     Load();
     FrameWithCursorAt(POINT{0, 0});
     g_CardState[0] = 1;
     g_bPlacing = 1;
-    // A square beyond the first two rows is not offered.
-    Pump();
-    platform::hooks::InjectMouseButton(0, true);
-    Pump();
-    g_Mouse.Update();
-    FrameWithCursorAt(ToScreen(SquareOnScreen(20)));
+    // A square beyond the first two rows is not offered; the press held onto a front square
+    // chooses nothing either.
+    SetLeftButton(true);
+    FrameWithCursorAt(SquareOnScreen(20));
+    FrameWithCursorAt(SquareOnScreen(10));
     EXPECT_EQ(g_bPlacing, 1);
-    EXPECT_EQ(g_SquareOccupied[20], 0);
-    FrameWithCursorAt(ToScreen(SquareOnScreen(10)));
+    EXPECT_EQ(g_SquareOccupied[20] + g_SquareOccupied[10], 0);
+    SetLeftButton(false);
+    FrameWithCursorAt(SquareOnScreen(10));
+    SetLeftButton(true);
+    FrameWithCursorAt(SquareOnScreen(10));
     EXPECT_EQ(g_bPlacing, 0);
     EXPECT_EQ(g_SquareOccupied[10], 1);
     EXPECT_EQ(g_CardState[0], 2);
@@ -197,8 +206,43 @@ TEST_F(BoardTest, APlacingClickPutsTheDwarfOnAFrontSquare) {
     EXPECT_FLOAT_EQ(x, sx);
     EXPECT_FLOAT_EQ(z, sz);
     EXPECT_FLOAT_EQ(y, g_Cards[0].Character.fHeight / 4.0f);
-    platform::hooks::InjectMouseButton(0, false);
-    Pump();
+    SetLeftButton(false);
+}
+
+TEST_F(BoardTest, AHeldClickOnTheDwarfSelectsItOnceAndANewPressMovesItTwoRows) {
+    Load();
+    FrameWithCursorAt(POINT{0, 0});
+    g_CardState[0] = 1;
+    g_bPlacing = 1;
+    SetLeftButton(true);
+    FrameWithCursorAt(SquareOnScreen(1));
+    ASSERT_EQ(g_Cards[0].nSquare, 1);
+    SetLeftButton(false);
+    FrameWithCursorAt(POINT{0, 0});
+    // Held over the dwarf for many frames: one selection, no square behind it is taken.
+    const POINT dwarf = CharacterOnScreen(0);
+    FrameWithCursorAt(dwarf);
+    SetLeftButton(true);
+    for (int k = 0; k < 10; k++) {
+        FrameWithCursorAt(dwarf);
+        ApplyCardRules();
+    }
+    EXPECT_EQ(g_bMoving, 1);
+    EXPECT_EQ(g_TargetSquare, -1);
+    for (int i = 0; i < NUM_SQUARES; i++) EXPECT_EQ(g_SquareOccupied[i], i == 1) << i;
+    SetLeftButton(false);
+    FrameWithCursorAt(SquareOnScreen(17));
+    SetLeftButton(true);
+    FrameWithCursorAt(SquareOnScreen(17));
+    ApplyCardRules();
+    EXPECT_EQ(g_bMoving, 0);
+    EXPECT_EQ(g_Cards[0].nSquare, 17);
+    for (int i = 0; i < NUM_SQUARES; i++) EXPECT_EQ(g_SquareOccupied[i], i == 17) << i;
+    // The press that moved it does not select it again on its new square.
+    FrameWithCursorAt(CharacterOnScreen(0));
+    EXPECT_EQ(g_bMoving, 0);
+    EXPECT_EQ(g_Cards[0].Character.bSelectedForMove, 0);
+    SetLeftButton(false);
 }
 
 static std::string State(D3DRENDERSTATETYPE state, DWORD value) {
@@ -255,31 +299,107 @@ protected:
         Load();
         SetFakeClock(5000);
     }
+    // A game under way: the dwarf drawn into slot 0 and placed on square 3, card 2 in slot 1.
+    static void PlayTwoCards() {
+        g_DeckCount = 3;
+        g_HandCount = 1;
+        g_CardDrawn[0] = g_CardDrawn[2] = 1;
+        g_CardState[0] = 2;
+        g_HandSlotFree[0] = 1;
+        g_HandSlotFree[1] = 0;
+        g_HandSlotOfCard[2] = 1;
+        g_Cards[2].Image.SetPosition(g_HandSlotX[1], g_GuiBar.GetY() + 0.5f);
+        g_Squares[3].GetPosition(&g_PosX, &g_PosY, &g_PosZ);
+        g_Cards[0].Character.SetPosition(g_PosX, 5.0f, g_PosZ);
+        g_Cards[0].nSquare = 3;
+        g_SquareOccupied[3] = 1;
+    }
+    static void ExpectTwoCardsInPlay() {
+        EXPECT_EQ(g_DeckCount, 3);
+        EXPECT_EQ(g_HandCount, 1);
+        for (int i = 0; i < NUM_CARDS; i++) {
+            EXPECT_EQ(g_CardDrawn[i], i == 0 || i == 2) << i;
+            EXPECT_EQ(g_CardState[i], i == 0 ? 2 : 0) << i;
+            EXPECT_EQ(g_HandSlotOfCard[i], i == 2 ? 1 : NO_HAND_SLOT) << i;
+        }
+        for (int j = 0; j < HAND_SLOTS; j++) EXPECT_EQ(g_HandSlotFree[j], j != 1) << j;
+        EXPECT_FLOAT_EQ(g_Cards[2].Image.fX, g_HandSlotX[1]);
+        EXPECT_FLOAT_EQ(g_Cards[2].Image.fY, g_GuiBar.GetY() + 0.5f);
+        EXPECT_EQ(g_Cards[0].nSquare, 3);
+        for (int i = 0; i < NUM_SQUARES; i++) EXPECT_EQ(g_SquareOccupied[i], i == 3) << i;
+        float x, y, z;
+        g_Squares[3].GetPosition(&g_PosX, &g_PosY, &g_PosZ);
+        g_Cards[0].Character.GetPosition(&x, &y, &z);
+        EXPECT_FLOAT_EQ(x, g_PosX);
+        EXPECT_FLOAT_EQ(y, 5.0f);
+        EXPECT_FLOAT_EQ(z, g_PosZ);
+        ASSERT_NE(g_Cards[0].pCharacterMesh, nullptr);
+        EXPECT_EQ(g_Cards[0].Character.pMeshList, g_Cards[0].pCharacterMesh);
+    }
+    // The device states the game draws with: projection, light and ambient.
+    static void ExpectBoardStates(float aspect) {
+        D3DXMATRIX proj;
+        g_pd3dDevice->GetTransform(D3DTS_PROJECTION, &proj);
+        EXPECT_NEAR(proj._22, 1.0f / tanf(0.7853982f / 2), 1e-4f);
+        EXPECT_NEAR(proj._11, proj._22 / aspect, 1e-4f);
+        BOOL on = FALSE;
+        g_pd3dDevice->GetLightEnable(0, &on);
+        EXPECT_TRUE(on);
+        D3DLIGHT9 light;
+        g_pd3dDevice->GetLight(0, &light);
+        EXPECT_EQ(light.Type, D3DLIGHT_POINT);
+        EXPECT_FLOAT_EQ(light.Range, 1000.0f);
+        DWORD value = 0;
+        g_pd3dDevice->GetRenderState(D3DRS_AMBIENT, &value);
+        EXPECT_EQ(value, 0xFFFAE6E6u);
+        g_pd3dDevice->GetRenderState(D3DRS_LIGHTING, &value);
+        EXPECT_EQ(value, DWORD(TRUE));
+    }
 };
 
-TEST_F(RecoveryTest, ALostDeviceIsWaitedForAndResetWithItsOwnSettings) {
-    CMeshContainerEx* square0 = g_pSquareMeshes[0];
+TEST_F(RecoveryTest, ALostDeviceIsWaitedForThenRebuiltWithTheBoardsStates) {
+    PlayTwoCards();
     ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
     GameFrame();
     EXPECT_EQ(g_hrCooperative, D3DERR_DEVICELOST);
+    EXPECT_NE(g_pSquareMeshes[0], nullptr) << "the board stays while the device is lost";
     ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
+    // The plain reset is refused while the board's default-pool images live: the rebuild runs.
     GameFrame();
     EXPECT_EQ(g_hrCooperative, D3DERR_DEVICENOTRESET);
-    GTEST_SKIP() << "the cursor's texture and sprite keep their default-pool resources through the reset";
     EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
-    EXPECT_EQ(g_pSquareMeshes[0], square0) << "a plain reset keeps the board";
     EXPECT_EQ(g_WinWidth, 1024);
+    ExpectTwoCardsInPlay();
+    ExpectBoardStates(1024.0f / 768.0f);
 }
 
-TEST_F(RecoveryTest, AFailedResetRebuildsFromTheSettingsFile) {
+TEST_F(RecoveryTest, ARebuildThatCannotResetTriesAgainAtTheNextFrame) {
+    PlayTwoCards();
+    // An image of the default pool that the game does not know keeps every reset refused.
+    IDirect3DTexture9* held = nullptr;
+    ASSERT_EQ(g_pd3dDevice->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &held, nullptr), D3D_OK);
+    ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
+    ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
+    GameFrame();
+    GameFrame();
+    EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(g_pSquareMeshes[0], nullptr) << "no board is loaded on a device that is not reset";
+    EXPECT_EQ(g_ExitWindow.pChildren, nullptr);
+    held->Release();
+    GameFrame();
+    EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
+    EXPECT_NE(g_pSquareMeshes[0], nullptr);
+    ExpectTwoCardsInPlay();
+}
+
+TEST_F(RecoveryTest, ARebuildFollowsTheSettingsFileAndKeepsTheGame) {
+    PlayTwoCards();
     FILE* f = fopen("options.txt", "w");
     ASSERT_NE(f, nullptr);
     fputs("WinWidth 800\nWinHeight 600\nWindowed TRUE\n", f);
     fclose(f);
     ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
     ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
-    ASSERT_TRUE(platform::hooks::FailNextReset(g_pd3dDevice));
-    GTEST_SKIP() << "the cursor's texture and sprite keep their default-pool resources through the reset";
     GameFrame();
     EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
     EXPECT_EQ(g_WinWidth, 800);
@@ -303,6 +423,9 @@ TEST_F(RecoveryTest, AFailedResetRebuildsFromTheSettingsFile) {
     EXPECT_NEAR(g_HandSlotX[4], 384.8f, 1e-3f);
     for (int i = 0; i < NUM_SQUARES; i++) ASSERT_EQ(g_Squares[i].pMeshList, g_pSquareMeshes[i]);
     EXPECT_NE(g_pFont, nullptr) << "the text font is made again";
+    EXPECT_NE(g_Mouse.m_pSprite, nullptr) << "and the cursor";
+    ExpectTwoCardsInPlay();
+    ExpectBoardStates(800.0f / 600.0f);
     // The game goes on: the next frames draw and poll without trouble.
     GameFrame();
     GameFrame();

@@ -109,6 +109,15 @@ TEST_F(RulesTest, SixPressesGiveFiveDifferentCardsInTheFiveSlots) {
     EXPECT_EQ(g_LastDeckClick, DWORD(now - 150));
 }
 
+TEST_F(RulesTest, NoCardLeavesTheDeckWithoutAFreeSlotForIt) {
+    for (int j = 0; j < HAND_SLOTS; j++) g_HandSlotFree[j] = 0;
+    g_HandCount = 4;
+    PressDeck();
+    EXPECT_EQ(g_DeckCount, 5);
+    EXPECT_EQ(CardsInHand(), 0);
+    EXPECT_EQ(g_Deck.bPressed, 0);
+}
+
 TEST_F(RulesTest, ACardOnTheBoardFreesItsSlotOnceAndTheNextDrawTakesIt) {
     PressDeck();
     const int first = g_DrawnCard;

@@ -1,57 +1,88 @@
 #!/usr/bin/env bash
-# From the menu to the board, where a click on the deck draws cards into the hand.
+# The board with real input: drawing from the deck, placing the dwarf in a window that is not at
+# the screen's corner, a held click on it, moving it, the keys S, Z and A, and the exit window.
 EXE=$1
 PROBE=$2
 . "$(dirname "$0")/lib.sh"
 make_game_copy "$EXE"
-TITLE="MORVANE_GAME_TESTS - by DRESK"
 
-start_game
-box=$(wait_window "Apertura Applicazione") || fail "no question box"
-xdotool windowfocus --sync "$box"
-press Tab
-press Return
-WIN=$(wait_window "$TITLE") || fail "no game window"
-xdotool windowfocus --sync "$WIN"
+# Squares 9 and 17, and where the dwarf's middle shows on them (1024 x 768).
+SQ9="372 484"
+SQ17="378 424"
+DWARF9="362 467"
+DWARF17="368 407"
 
-echo "-- the start button leads to the board"
-# Waits until the start button is drawn (its image drawn 512 x 89.6 at (256, 268.8)).
-want=$("$PROBE" filemean "$WORK/Immagini/Button/startGame.png" 408 16 888 116) || fail "cannot read the button image"
-shown=""
-for _ in $(seq 1 150); do
-    got=$("$PROBE" mean "$WIN" 460 280 700 350) || fail "cannot read the window"
-    close_to "$got" "$want" 12 && { shown=1; break; }
-    sleep 0.1
-done
-[ -n "$shown" ] || fail "no start menu"
-xdotool mousemove_relative -- 400 300
-sleep 0.5
+start_answering Tab Return
+enter_board
+cursor_to $PARK
+BASE1=$(figure $DWARF1)
+base17=$(figure $DWARF17)
+
+echo "-- one card, then five"
+draw_card
+[ "$(log_count "carta pescata")" = 1 ] || fail "one press drew $(log_count "carta pescata") cards"
+grep -aq "messa in posizione - 0" "$BIN/D3D.log" || fail "the first card is not in slot 0"
+draw_five
+
+echo "-- the window away from the corner: the dwarf goes where the cursor is"
+xdotool windowmove "$WIN" 150 100
+wait_for 5 eval 'xwininfo -id "$WIN" | grep -q "Absolute upper-left X:  150"' || fail "the window did not move"
+place_dwarf_on_square1
+placed1=$(figure $DWARF1)
+placed9=$(figure $DWARF9)
+
+echo "-- a click held on the dwarf selects it once and takes no square"
+cursor_to 362 516  # its head, in front of square 9
+wait_for 5 eval 'bright_yellow "$(spot 355 530)"' || fail "the dwarf is not hovered"
 xdotool mousedown 1
-sleep 0.3
+sleep 0.6
 xdotool mouseup 1
-# Two seconds of loading image, the board's loading, then the rest of the five seconds.
-sleep 10
+cursor_to $PARK
+wait_for 5 eval '! bright_yellow "$(spot $DWARF1)"' || fail "the dwarf stays hovered"
+close_to "$(figure $DWARF9)" "$placed9" 12 || fail "the held click moved the dwarf to square 9"
+close_to "$(figure $DWARF1)" "$placed1" 12 || fail "the dwarf left square 1"
+# Still in moving mode, and square 9 free to take.
+cursor_to $SQ9
+wait_for 5 eval 'yellowish "$(spot 385 472)"' || fail "square 9 is not offered after the held click"
 
-echo "-- a click on the deck draws a card"
-# The board's loading moved the cursor by half the screen: (912, 684); the deck's hit box
-# spans y 608 to 680 at x 890 to 1018.
-xdotool mousemove_relative -- 0 -20
-sleep 0.5
+echo "-- moving it two rows"
+cursor_to $SQ17
+wait_for 5 eval 'yellowish "$(spot 392 414)"' || fail "square 17 is not offered"
 xdotool mousedown 1
-sleep 0.3
+wait_for 5 eval 'close_to "$(figure $DWARF1)" "$BASE1" 12' || fail "the dwarf did not leave square 1"
 xdotool mouseup 1
-sleep 1
-press Escape
-wait_exit || fail "Escape did not end the game"
-[ "$STATUS" = 0 ] || fail "Escape ended with status $STATUS"
-log=$(od -An -c < "$BIN/D3D.log" | tr -s ' \n' ' ')
-grep -aq "carta pescata: [0-4]	" "$BIN/D3D.log" || fail "no card drawn: $log"
-grep -aq "messa in posizione - 0" "$BIN/D3D.log" || fail "the first card did not go to the hand: $log"
-# A held button draws about one card per 100 ms; each goes into the hand after the ones before.
-n=$(grep -ac "carta pescata" "$BIN/D3D.log")
-[ "$n" -ge 1 ] && [ "$n" -le 5 ] || fail "$n cards drawn: $log"
-for k in $(seq 0 $((n - 1))); do
-    grep -aq "messa in posizione - $k" "$BIN/D3D.log" || fail "card $k of the draw is not logged: $log"
-done
-[ "$(grep -ao "carta pescata: [0-4]" "$BIN/D3D.log" | sort | uniq -d)" = "" ] || fail "a card was drawn twice: $log"
+cursor_to $PARK
+wait_for 5 eval '! close_to "$(figure $DWARF17)" "$base17" 20' || fail "the dwarf did not reach square 17"
+
+echo "-- S saves the window's image"
+expect_screenshot 0
+
+echo "-- Z raises the camera, A lowers it"
+board() { bluish "$1" || reddish "$1"; }
+xdotool keydown z
+wait_for 10 eval '! board "$(spot 512 300)" && board "$(spot 512 620)"' || fail "Z did not raise the camera"
+xdotool keyup z
+xdotool keydown a
+wait_for 10 eval 'board "$(spot 512 60)"' || fail "A did not lower the camera"
+xdotool keyup a
+
+echo "-- EXIT, then NO, then EXIT and YES"
+win_base=$(mean 300 150 700 230)
+cursor_to 950 25
+xdotool mousedown 1
+wait_for 5 eval '! close_to "$(mean 300 150 700 230)" "$win_base" 20' || fail "EXIT showed no window"
+xdotool mouseup 1
+cursor_to 510 350
+xdotool mousedown 1
+wait_for 5 eval 'close_to "$(mean 300 150 700 230)" "$win_base" 12' || fail "NO did not close the window"
+xdotool mouseup 1
+cursor_to 950 25
+xdotool mousedown 1
+wait_for 5 eval '! close_to "$(mean 300 150 700 230)" "$win_base" 20' || fail "EXIT showed no window again"
+xdotool mouseup 1
+cursor_to 510 265
+xdotool mousedown 1
+wait_exit || fail "YES did not end the game"
+xdotool mouseup 1
+[ "$STATUS" = 0 ] || fail "YES ended with status $STATUS"
 echo PASS

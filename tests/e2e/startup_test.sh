@@ -61,4 +61,17 @@ wait_exit || fail "the game did not end"
 [ "$STATUS" = 5 ] || fail "status $STATUS"
 grep -q "ERROR: Installare DirectX 9.0c" "$WORK/stderr.txt" || fail "no error line"
 grep -q "Inizializzazione Video Fallita" "$WORK/stderr.txt" || fail "no video failure line"
+
+echo "-- no device: the video start-up fails"
+MORVANE_TEST_D3D_FAIL=all MORVANE_TEST_MSGBOX=no start_game
+wait_exit || fail "the game did not end"
+[ "$STATUS" = 5 ] || fail "status $STATUS"
+grep -q "Inizializzazione Video Fallita" "$WORK/stderr.txt" || fail "no video failure line"
+
+echo "-- the log cannot be opened: the start ends with a non-zero status"
+mkdir "$BIN/D3D.log"
+start_answering Tab Return
+wait_exit || fail "the game did not end"
+[ "$STATUS" != 0 ] || fail "a start without its log ended with status 0"
+grep -q "ERROR: Impossibile inizializzare il log file" "$WORK/stderr.txt" || fail "no log failure line"
 echo PASS

@@ -1,6 +1,7 @@
 // The runtime extras: the random sequence, text streams, string helpers and path mapping.
 #include <windows.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #include "common/paths.h"
 
