@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libepoxy-dev libgl1-mesa-dri libx11-dev libxext-dev
+  libsdl2-dev libepoxy-dev libgl1-mesa-dri libx11-dev
   libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev libfontconfig-dev
   fonts-dejavu-core fonts-liberation2 librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev

@@ -7,7 +7,6 @@
 #include "d3d9/buffer.h"
 #include "d3d9/texture.h"
 #include "d3d9/vertex_input.h"
-#include "d3d9/window_image.h"
 
 #include <algorithm>
 #include <cstring>

@@ -21,7 +21,6 @@ namespace platform::d3d9 {
 
 class Direct3D9;
 class Renderer;
-class WindowImage;
 struct DrawCall;
 struct FfpDesc;
 struct Program;
@@ -208,8 +207,6 @@ private:
     GLuint PresentBackBuffer();
     // The image to show otherwise: the client area with the back buffer (or `src` of it) in it.
     GLuint ComposeClientImage(const RECT& src, const RECT* dst, int clientW, int clientH);
-    // Puts `image` into the window through memory shared with the X server; false when it cannot.
-    bool PutIntoWindow(GLuint image, int width, int height);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -244,9 +241,6 @@ private:
     ColorTarget clientImage_;
     int clientW_ = 0, clientH_ = 0;
     enum class Front { None, Spare, ClientImage } front_ = Front::None;
-    // An immediate present's way into the window, without a swap; none when it failed once.
-    std::unique_ptr<WindowImage> windowImage_;
-    bool windowImageFailed_ = false;
     ComPtr<IDirect3DBaseTexture9> textures_[kMaxStages];
     ComPtr<IDirect3DVertexBuffer9> streams_[kMaxStreams];
     UINT streamOffsets_[kMaxStreams] = {};

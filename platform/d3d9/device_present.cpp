@@ -5,7 +5,6 @@
 #include "d3d9/direct3d9.h"
 #include "d3d9/renderer.h"
 #include "d3d9/surface.h"
-#include "d3d9/window_image.h"
 
 #include <algorithm>
 #include <utility>
@@ -103,14 +102,8 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
             RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
             image = ComposeClientImage(s, dst, clientW, clientH);
         }
-        bool same = clientW == drawW && clientH == drawH;
-        // Without a wait for the retrace the image can go straight into the window, no swap needed.
-        if (same && params_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE &&
-            PutIntoWindow(image, clientW, clientH)) {
-            glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
-            return D3D_OK;
-        }
         // The window's rows are bottom first.
+        bool same = clientW == drawW && clientH == drawH;
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, image);
@@ -121,23 +114,6 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     SDL_GL_SwapWindow(window_->sdl);
     glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
     return D3D_OK;
-}
-
-bool Device::PutIntoWindow(GLuint image, int width, int height) {
-    if (!windowImage_ || windowImage_->Width() != width || windowImage_->Height() != height) {
-        if (windowImageFailed_) return false;
-        windowImage_.reset();
-        windowImage_ = WindowImage::Create(window_->sdl, width, height);
-        windowImageFailed_ = !windowImage_;
-        if (!windowImage_) return false;
-    }
-    // Both keep rows top first.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, image);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, windowImage_->Pixels());
-    windowImage_->Put();
-    return true;
 }
 
 GLuint Device::PresentBackBuffer() {
