@@ -730,6 +730,11 @@ void Device::ApplyOutputState(bool pretransformed) {
     }
 
     DWORD write = rs[D3DRS_COLORWRITEENABLE];
+    // Blending that keeps the colour as it is (a pass for the stencil alone) writes no colour.
+    bool keep = rs[D3DRS_ALPHABLENDENABLE] && rs[D3DRS_SRCBLEND] == D3DBLEND_ZERO &&
+                rs[D3DRS_DESTBLEND] == D3DBLEND_ONE && rs[D3DRS_BLENDOP] == D3DBLENDOP_ADD &&
+                !rs[D3DRS_SEPARATEALPHABLENDENABLE];
+    if (keep) write = 0;
     glColorMask(write & 1 ? GL_TRUE : GL_FALSE, write & 2 ? GL_TRUE : GL_FALSE, write & 4 ? GL_TRUE : GL_FALSE,
                 write & 8 ? GL_TRUE : GL_FALSE);
     if (rs[D3DRS_ALPHABLENDENABLE]) {

@@ -12,11 +12,12 @@
 namespace platform::d3d9 {
 namespace {
 
-// A colour texture of that size (rows top first) and its framebuffer.
+// A colour texture of that size (rows top first) and its framebuffer. The unsized format lets the
+// driver store the pixels as they are read and written, BGRA, without converting them.
 void MakeColorTarget(GLsizei width, GLsizei height, GlTexture* color, GlFramebuffer* fbo) {
     *color = GlTexture::Generate();
     glBindTexture(GL_TEXTURE_2D, color->Get());
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);

@@ -4,7 +4,10 @@
 #include "d3d9/texture.h"
 
 #include <epoxy/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstring>
 
 namespace drawtest {
@@ -520,6 +523,46 @@ TEST_F(DeviceResources, TheDeviceCursorShowsInThePresentedImage) {
     auto hidden = frame(FALSE);
     for (DWORD p : hidden) EXPECT_EQ(p, 0xFF000080u);
     shot->Release();
+}
+
+// What the X server shows at (x, y) of the screen, as 0xRRGGBB; waits up to a second for `expected`.
+unsigned long ScreenPixel(LONG x, LONG y, unsigned long expected) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return ~0ul;
+    unsigned long pixel = ~0ul;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    do {
+        XImage* image = XGetImage(display, DefaultRootWindow(display), int(x), int(y), 1, 1, AllPlanes, ZPixmap);
+        if (image) {
+            pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+            XDestroyImage(image);
+        }
+    } while (pixel != expected && std::chrono::steady_clock::now() < end);
+    XCloseDisplay(display);
+    return pixel;
+}
+
+TEST_F(DeviceResources, PresentShowsTheFrameInTheWindow) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd_, &origin);
+    // Filling the client area, and smaller: stretched, the corners keep their colours.
+    for (bool fill : {true, false}) {
+        SCOPED_TRACE(fill);
+        pp_.BackBufferWidth = fill ? UINT(client.right) : UINT(kSize);
+        pp_.BackBufferHeight = fill ? UINT(client.bottom) : UINT(kSize);
+        ASSERT_EQ(device_->Reset(&pp_), D3D_OK);
+        LONG w = LONG(pp_.BackBufferWidth), h = LONG(pp_.BackBufferHeight);
+        Clear(0xFF2050A0);
+        D3DRECT top = {0, 0, 1, 1}, bottom = {w - 1, h - 1, w, h};
+        ASSERT_EQ(device_->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->Clear(1, &bottom, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(ScreenPixel(origin.x, origin.y, 0xFF0000), 0xFF0000ul);
+        EXPECT_EQ(ScreenPixel(origin.x + client.right - 1, origin.y + client.bottom - 1, 0x00FF00), 0x00FF00ul);
+        EXPECT_EQ(ScreenPixel(origin.x + client.right / 2, origin.y + client.bottom / 2, 0x2050A0), 0x2050A0ul);
+    }
 }
 
 }  // namespace
