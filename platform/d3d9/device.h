@@ -24,6 +24,7 @@ class Renderer;
 struct DrawCall;
 struct FfpDesc;
 struct Program;
+class Texture;
 struct VertexLayout;
 
 enum class DeviceCondition { Operational, Lost, NotReset };
@@ -175,6 +176,11 @@ public:
     void CountResource(D3DPOOL pool, int change) {
         if (pool == D3DPOOL_DEFAULT) defaultResources_ += change;
     }
+    // Managed textures with an OpenGL copy. Present drops the copies not drawn for a while, as
+    // Direct3D's resource manager evicts them; the next draw makes them again from memory.
+    void TrackResident(Texture* texture) { resident_.push_back(texture); }
+    void ForgetResident(Texture* texture);
+    uint64_t FrameCount() const { return frames_; }
     // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
     void ForgetPrograms(const std::string& prefix);
 
@@ -196,6 +202,8 @@ private:
     // The framebuffer that holds the back buffer's content.
     GLuint BackContent() const { return backInSpare_ ? spare_.fbo.Get() : back_.fbo.Get(); }
     void OnEvent(const SDL_Event& event);
+    // Drops the OpenGL copies of the managed textures not drawn in the last frames.
+    void EvictUnusedTextures();
     // Draws what `call` describes with the current state.
     HRESULT Submit(const DrawCall& call);
     // The part of the state that shapes the generated shaders.
@@ -255,6 +263,8 @@ private:
     UINT cursorW_ = 0, cursorH_ = 0;
     GlTexture cursorTexture_;
     bool failNextReset_ = false;
+    std::vector<Texture*> resident_;
+    uint64_t frames_ = 0;  // presents so far
     int defaultResources_ = 0;
     std::unique_ptr<Renderer> renderer_;
 };

@@ -13,6 +13,8 @@ namespace platform::d3d9 {
 namespace {
 
 constexpr UINT kMaxSurfaceSize = 16384;
+// Presents after which a managed texture not drawn loses its OpenGL copy.
+constexpr uint64_t kEvictAfterFrames = 60;
 
 bool ValidPool(D3DPOOL pool) { return unsigned(pool) <= D3DPOOL_SCRATCH; }
 
@@ -25,6 +27,18 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     HRESULT hr = Texture::Create(this, width, height, levels, usage, format, pool, &texture);
     *out = texture;
     return hr;
+}
+
+void Device::ForgetResident(Texture* texture) {
+    resident_.erase(std::remove(resident_.begin(), resident_.end(), texture), resident_.end());
+}
+
+void Device::EvictUnusedTextures() {
+    if (frames_ <= kEvictAfterFrames) return;
+    const uint64_t since = frames_ - kEvictAfterFrames;
+    resident_.erase(std::remove_if(resident_.begin(), resident_.end(),
+                                   [since](Texture* t) { return t->EvictIfUnusedSince(since); }),
+                    resident_.end());
 }
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
