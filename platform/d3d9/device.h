@@ -176,11 +176,14 @@ public:
     void CountResource(D3DPOOL pool, int change) {
         if (pool == D3DPOOL_DEFAULT) defaultResources_ += change;
     }
-    // Managed textures with an OpenGL copy. Present drops the copies not drawn for a while, as
-    // Direct3D's resource manager evicts them; the next draw makes them again from memory.
+    // Managed textures with an OpenGL copy. Making a copy drops those not drawn for a while, as
+    // Direct3D's resource manager evicts them; their next draw makes them again from memory.
     void TrackResident(Texture* texture) { resident_.push_back(texture); }
     void ForgetResident(Texture* texture);
     uint64_t FrameCount() const { return frames_; }
+    // Drops the OpenGL copies of the managed textures not drawn in the last frames, but hands
+    // over the first of the given size and level count.
+    GlTexture EvictUnusedTextures(UINT width, UINT height, UINT levels);
     // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
     void ForgetPrograms(const std::string& prefix);
 
@@ -202,8 +205,6 @@ private:
     // The framebuffer that holds the back buffer's content.
     GLuint BackContent() const { return backInSpare_ ? spare_.fbo.Get() : back_.fbo.Get(); }
     void OnEvent(const SDL_Event& event);
-    // Drops the OpenGL copies of the managed textures not drawn in the last frames.
-    void EvictUnusedTextures();
     // Draws what `call` describes with the current state.
     HRESULT Submit(const DrawCall& call);
     // The part of the state that shapes the generated shaders.

@@ -113,7 +113,6 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     SDL_GL_SwapWindow(window_->sdl);
     glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
     ++frames_;
-    EvictUnusedTextures();
     return D3D_OK;
 }
 

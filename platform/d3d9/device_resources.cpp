@@ -13,7 +13,7 @@ namespace platform::d3d9 {
 namespace {
 
 constexpr UINT kMaxSurfaceSize = 16384;
-// Presents after which a managed texture not drawn loses its OpenGL copy.
+// Presents after which a managed texture not drawn gives its OpenGL copy up to a new one.
 constexpr uint64_t kEvictAfterFrames = 60;
 
 bool ValidPool(D3DPOOL pool) { return unsigned(pool) <= D3DPOOL_SCRATCH; }
@@ -33,12 +33,18 @@ void Device::ForgetResident(Texture* texture) {
     resident_.erase(std::remove(resident_.begin(), resident_.end(), texture), resident_.end());
 }
 
-void Device::EvictUnusedTextures() {
-    if (frames_ <= kEvictAfterFrames) return;
+GlTexture Device::EvictUnusedTextures(UINT width, UINT height, UINT levels) {
+    GlTexture handed;
+    if (frames_ <= kEvictAfterFrames) return handed;
     const uint64_t since = frames_ - kEvictAfterFrames;
-    resident_.erase(std::remove_if(resident_.begin(), resident_.end(),
-                                   [since](Texture* t) { return t->EvictIfUnusedSince(since); }),
-                    resident_.end());
+    auto evicted = [&](Texture* t) {
+        GlTexture gl = t->TakeGlIfUnusedSince(since);
+        if (!gl) return false;
+        if (!handed && t->GlShapeIs(width, height, levels)) handed = std::move(gl);
+        return true;
+    };
+    resident_.erase(std::remove_if(resident_.begin(), resident_.end(), evicted), resident_.end());
+    return handed;
 }
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,

@@ -152,15 +152,18 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
 
 bool Texture::MakeGl() {
     if (!device_->MakeCurrent()) return false;
-    const UINT width = Width(0), height = Height(0);
-    const UINT glLevels = (usage_ & D3DUSAGE_AUTOGENMIPMAP) ? FullChain(width, height) : UINT(levels_.size());
-    gl_ = GlTexture::Generate();
-    glBindTexture(GL_TEXTURE_2D, gl_.Get());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
-    for (UINT i = 0, w = width, h = height; i < glLevels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
-        glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
-                     GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    const UINT width = Width(0), height = Height(0), glLevels = GlLevels();
+    // Room is made first; a dropped copy of the same shape is filled again rather than reallocated.
+    if (inMemory_) gl_ = device_->EvictUnusedTextures(width, height, glLevels);
+    if (!gl_) {
+        gl_ = GlTexture::Generate();
+        glBindTexture(GL_TEXTURE_2D, gl_.Get());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
+        for (UINT i = 0, w = width, h = height; i < glLevels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+            glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    }
     if (inMemory_) {
         // Level 0 last, so that a generated chain is made once from it.
         for (UINT i = UINT(levels_.size()); i-- > 0;) Upload(i, RECT{0, 0, LONG(Width(i)), LONG(Height(i))});
@@ -184,10 +187,17 @@ GLuint Texture::GlName() {
     return gl_.Get();
 }
 
-bool Texture::EvictIfUnusedSince(uint64_t frame) {
-    if (!gl_ || lastUsed_ >= frame || !device_->MakeCurrent()) return false;
-    gl_.Reset();
-    return true;
+UINT Texture::GlLevels() const {
+    return (usage_ & D3DUSAGE_AUTOGENMIPMAP) ? FullChain(Width(0), Height(0)) : UINT(levels_.size());
+}
+
+GlTexture Texture::TakeGlIfUnusedSince(uint64_t frame) {
+    if (lastUsed_ >= frame) return {};
+    return std::move(gl_);
+}
+
+bool Texture::GlShapeIs(UINT width, UINT height, UINT levels) const {
+    return Width(0) == width && Height(0) == height && GlLevels() == levels;
 }
 
 HRESULT Texture::GetDevice(IDirect3DDevice9** out) {

@@ -42,8 +42,10 @@ public:
     // A texture with a copy in memory gets it on first use, again after an eviction.
     GLuint GlName();
     bool HasGlCopy() const { return bool(gl_); }
-    // Drops the OpenGL copy of a managed texture not drawn since `frame`; true if dropped.
-    bool EvictIfUnusedSince(uint64_t frame);
+    // The OpenGL copy, if the texture has not been drawn since `frame`; the texture keeps none.
+    GlTexture TakeGlIfUnusedSince(uint64_t frame);
+    // The OpenGL texture's size and level count.
+    bool GlShapeIs(UINT width, UINT height, UINT levels) const;
     // Writes 0xAARRGGBB pixels (rows `pitch` pixels apart) into a level whatever the pool,
     // converting them to the texture's format, and updates the OpenGL copy. Null rect: all.
     HRESULT WritePixels(UINT level, const RECT* rect, const uint32_t* argb, size_t pitch);
@@ -60,6 +62,7 @@ private:
     Texture(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool);
     // Makes the OpenGL texture with every level, filled from memory or blank; false without OpenGL.
     bool MakeGl();
+    UINT GlLevels() const;
     // Sends a rectangle of a level's memory to OpenGL.
     void Upload(UINT level, const RECT& rect);
     // Without a copy in memory: writes through the format straight to OpenGL, reads it back.
