@@ -24,6 +24,7 @@ class Renderer;
 struct DrawCall;
 struct FfpDesc;
 struct Program;
+class Texture;
 struct VertexLayout;
 
 enum class DeviceCondition { Operational, Lost, NotReset };
@@ -175,6 +176,14 @@ public:
     void CountResource(D3DPOOL pool, int change) {
         if (pool == D3DPOOL_DEFAULT) defaultResources_ += change;
     }
+    // Managed textures with an OpenGL copy. Making a copy drops those not drawn for a while, as
+    // Direct3D's resource manager evicts them; their next draw makes them again from memory.
+    void TrackResident(Texture* texture) { resident_.push_back(texture); }
+    void ForgetResident(Texture* texture);
+    uint64_t FrameCount() const { return frames_; }
+    // Drops the OpenGL copies of the managed textures not drawn in the last frames, but hands
+    // over the first of the given size and level count.
+    GlTexture EvictUnusedTextures(UINT width, UINT height, UINT levels);
     // Drops the cached programs whose key starts with `prefix` (a vertex shader going away).
     void ForgetPrograms(const std::string& prefix);
 
@@ -255,6 +264,8 @@ private:
     UINT cursorW_ = 0, cursorH_ = 0;
     GlTexture cursorTexture_;
     bool failNextReset_ = false;
+    std::vector<Texture*> resident_;
+    uint64_t frames_ = 0;  // presents so far
     int defaultResources_ = 0;
     std::unique_ptr<Renderer> renderer_;
 };

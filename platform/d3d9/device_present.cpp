@@ -113,6 +113,7 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     }
     SDL_GL_SwapWindow(window_->sdl);
     glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
+    ++frames_;
     return D3D_OK;
 }
 

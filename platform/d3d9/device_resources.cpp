@@ -13,6 +13,8 @@ namespace platform::d3d9 {
 namespace {
 
 constexpr UINT kMaxSurfaceSize = 16384;
+// Presents after which a managed texture not drawn gives its OpenGL copy up to a new one.
+constexpr uint64_t kEvictAfterFrames = 60;
 
 bool ValidPool(D3DPOOL pool) { return unsigned(pool) <= D3DPOOL_SCRATCH; }
 
@@ -25,6 +27,24 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     HRESULT hr = Texture::Create(this, width, height, levels, usage, format, pool, &texture);
     *out = texture;
     return hr;
+}
+
+void Device::ForgetResident(Texture* texture) {
+    resident_.erase(std::remove(resident_.begin(), resident_.end(), texture), resident_.end());
+}
+
+GlTexture Device::EvictUnusedTextures(UINT width, UINT height, UINT levels) {
+    GlTexture handed;
+    if (frames_ <= kEvictAfterFrames) return handed;
+    const uint64_t since = frames_ - kEvictAfterFrames;
+    auto evicted = [&](Texture* t) {
+        GlTexture gl = t->TakeGlIfUnusedSince(since);
+        if (!gl) return false;
+        if (!handed && t->GlShapeIs(width, height, levels)) handed = std::move(gl);
+        return true;
+    };
+    resident_.erase(std::remove_if(resident_.begin(), resident_.end(), evicted), resident_.end());
+    return handed;
 }
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,

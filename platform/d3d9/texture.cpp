@@ -106,6 +106,7 @@ Texture::Texture(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool)
 }
 
 Texture::~Texture() {
+    if (gl_ && pool_ == D3DPOOL_MANAGED) device_->ForgetResident(this);
     if (device_->MakeCurrent()) gl_.Reset();
     levels_.clear();
     device_->CountResource(pool_, -1);
@@ -143,31 +144,60 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
         w = std::max(1u, w / 2);
         h = std::max(1u, h / 2);
     }
-    if (device->MakeCurrent()) {
-        texture->gl_ = GlTexture::Generate();
-        glBindTexture(GL_TEXTURE_2D, texture->gl_.Get());
-        UINT glLevels = autoGen ? chain : levels;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
-        // New textures read as their zeroed memory does in their format.
-        const uint64_t zero = 0;
-        uint32_t blank = 0;
-        ToArgb(format, &zero, &blank, 1);
-        const std::vector<uint32_t> band(std::min(size_t(width) * height, BandRows(width) * width), blank);
-        w = width;
-        h = height;
-        for (UINT i = 0; i < glLevels; ++i) {
-            glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
-                         GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-            for (UINT y = 0; y < h; y += UINT(BandRows(w)))
-                texture->SendToGl(i, RECT{0, LONG(y), LONG(w), LONG(std::min<size_t>(h, y + BandRows(w)))},
-                                  band.data(), w);
-            w = std::max(1u, w / 2);
-            h = std::max(1u, h / 2);
-        }
-    }
+    // With a copy in memory the OpenGL one waits for the first draw.
+    if (!texture->inMemory_) texture->MakeGl();
     *out = texture;
     return D3D_OK;
+}
+
+bool Texture::MakeGl() {
+    if (!device_->MakeCurrent()) return false;
+    const UINT width = Width(0), height = Height(0), glLevels = GlLevels();
+    // Room is made first; a dropped copy of the same shape is filled again rather than reallocated.
+    if (inMemory_) gl_ = device_->EvictUnusedTextures(width, height, glLevels);
+    if (!gl_) {
+        gl_ = GlTexture::Generate();
+        glBindTexture(GL_TEXTURE_2D, gl_.Get());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(glLevels - 1));
+        for (UINT i = 0, w = width, h = height; i < glLevels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+            glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    }
+    if (inMemory_) {
+        // Level 0 last, so that a generated chain is made once from it.
+        for (UINT i = UINT(levels_.size()); i-- > 0;) Upload(i, RECT{0, 0, LONG(Width(i)), LONG(Height(i))});
+        if (pool_ == D3DPOOL_MANAGED) device_->TrackResident(this);
+        return true;
+    }
+    // New textures read as their zeroed memory does in their format.
+    const uint64_t zero = 0;
+    uint32_t blank = 0;
+    ToArgb(format_, &zero, &blank, 1);
+    const std::vector<uint32_t> band(std::min(size_t(width) * height, BandRows(width) * width), blank);
+    for (UINT i = 0, w = width, h = height; i < glLevels; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+        for (UINT y = 0; y < h; y += UINT(BandRows(w)))
+            SendToGl(i, RECT{0, LONG(y), LONG(w), LONG(std::min<size_t>(h, y + BandRows(w)))}, band.data(), w);
+    return true;
+}
+
+GLuint Texture::GlName() {
+    if (!gl_ && inMemory_) MakeGl();
+    lastUsed_ = device_->FrameCount();
+    return gl_.Get();
+}
+
+UINT Texture::GlLevels() const {
+    return (usage_ & D3DUSAGE_AUTOGENMIPMAP) ? FullChain(Width(0), Height(0)) : UINT(levels_.size());
+}
+
+GlTexture Texture::TakeGlIfUnusedSince(uint64_t frame) {
+    if (lastUsed_ >= frame) return {};
+    return std::move(gl_);
+}
+
+bool Texture::GlShapeIs(UINT width, UINT height, UINT levels) const {
+    return Width(0) == width && Height(0) == height && GlLevels() == levels;
 }
 
 HRESULT Texture::GetDevice(IDirect3DDevice9** out) {

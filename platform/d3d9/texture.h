@@ -38,8 +38,14 @@ public:
     Device* OwnerDevice() const { return device_; }
     UINT Width(UINT level) const;
     UINT Height(UINT level) const;
-    // The OpenGL texture (GL_TEXTURE_2D, RGBA8, rows top first) holding every level.
-    GLuint GlName() const { return gl_.Get(); }
+    // The OpenGL texture (GL_TEXTURE_2D, RGBA8, rows top first) holding every level, for drawing.
+    // A texture with a copy in memory gets it on first use, again after an eviction.
+    GLuint GlName();
+    bool HasGlCopy() const { return bool(gl_); }
+    // The OpenGL copy, if the texture has not been drawn since `frame`; the texture keeps none.
+    GlTexture TakeGlIfUnusedSince(uint64_t frame);
+    // The OpenGL texture's size and level count.
+    bool GlShapeIs(UINT width, UINT height, UINT levels) const;
     // Writes 0xAARRGGBB pixels (rows `pitch` pixels apart) into a level whatever the pool,
     // converting them to the texture's format, and updates the OpenGL copy. Null rect: all.
     HRESULT WritePixels(UINT level, const RECT* rect, const uint32_t* argb, size_t pitch);
@@ -54,6 +60,9 @@ protected:
 private:
     class Level;
     Texture(Device* device, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    // Makes the OpenGL texture with every level, filled from memory or blank; false without OpenGL.
+    bool MakeGl();
+    UINT GlLevels() const;
     // Sends a rectangle of a level's memory to OpenGL.
     void Upload(UINT level, const RECT& rect);
     // Without a copy in memory: writes through the format straight to OpenGL, reads it back.
@@ -71,6 +80,7 @@ private:
     bool inMemory_ = true;
     std::vector<std::unique_ptr<Level>> levels_;
     GlTexture gl_;
+    uint64_t lastUsed_ = 0;  // the device's frame count when last drawn
 };
 
 // The layer's texture behind an interface pointer, or null.

@@ -202,6 +202,61 @@ TEST_F(DeviceResources, WritingPixelsConvertsToTheFormatWhateverThePool) {
     tex->Release();
 }
 
+TEST_F(DeviceResources, AManagedTextureNotDrawnForAWhileComesBackFromItsMemoryCopy) {
+    auto make = [&](uint32_t left, uint32_t right) {
+        IDirect3DTexture9* tex = nullptr;
+        EXPECT_EQ(device_->CreateTexture(2, 1, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+        const uint32_t px[2] = {left, right};
+        EXPECT_EQ(platform::d3d9::AsTexture(tex)->WritePixels(0, nullptr, px, 2), D3D_OK);
+        return tex;
+    };
+    struct V {
+        float x, y, z, rhw, u, v;
+    };
+    const V quad[4] = {{0, 0, 0, 1, 0, 0}, {64, 0, 0, 1, 1, 0}, {0, 64, 0, 1, 0, 1}, {64, 64, 0, 1, 1, 1}};
+    auto draw = [&](IDirect3DTexture9* tex) {
+        Clear(0xFF000000);
+        Begin();
+        device_->SetTexture(0, tex);
+        device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
+        device_->SetTexture(0, nullptr);
+        End();
+    };
+    // A texture made after 60 frames takes the place of one not drawn in them, and shows its own texels.
+    auto evict = [&](IDirect3DTexture9* idle, uint32_t left, uint32_t right) {
+        for (int i = 0; i <= 60; ++i) ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        IDirect3DTexture9* other = make(left, right);
+        draw(other);
+        EXPECT_FALSE(platform::d3d9::AsTexture(idle)->HasGlCopy());
+        EXPECT_EQ(Pixel(10, 10), left);
+        EXPECT_EQ(Pixel(50, 10), right);
+        other->Release();
+    };
+    IDirect3DTexture9* tex = make(0xFFFF0000, 0xFF0000FF);
+    draw(tex);
+    const std::vector<DWORD> first = Pixels();
+    EXPECT_EQ(first[10 * kSize + 10], 0xFFFF0000u);
+    EXPECT_EQ(first[10 * kSize + 50], 0xFF0000FFu);
+    evict(tex, 0xFF00FF00, 0xFFFFFFFF);
+    draw(tex);
+    EXPECT_EQ(Pixels(), first);
+
+    // A lock after the eviction sees the data, and its change is drawn.
+    evict(tex, 0xFF0000FF, 0xFFFF0000);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    auto* texels = static_cast<uint16_t*>(lr.pBits);
+    EXPECT_EQ(texels[0], 0xF800u);
+    EXPECT_EQ(texels[1], 0x001Fu);
+    texels[1] = 0x07E0;
+    ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+    draw(tex);
+    EXPECT_EQ(Pixel(10, 10), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(50, 10), 0xFF00FF00u);
+    tex->Release();
+}
+
 TEST_F(DeviceResources, PlainSurfacesAreLockableInEveryPoolButManaged) {
     for (D3DPOOL pool : {D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH, D3DPOOL_DEFAULT}) {
         IDirect3DSurface9* s = nullptr;
