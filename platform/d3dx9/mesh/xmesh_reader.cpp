@@ -127,14 +127,14 @@ void ReadNormals(ID3DXFileData* data, XMesh* mesh) {
     if (count) c.Floats(&mesh->normals[0].x, size_t(count) * 3);
     const uint32_t faces = c.Count(4);
     if (faces != mesh->FaceCount()) Invalid();  // one normal face per face
-    mesh->normalCorners.resize(mesh->corners.size());
+    mesh->normalCorners.reserve(mesh->corners.size());
     for (uint32_t f = 0; f < faces; ++f) {
         const uint32_t n = c.Count(4);
         if (n != mesh->faceStart[f + 1] - mesh->faceStart[f]) Invalid();  // one normal per corner
         for (uint32_t k = 0; k < n; ++k) {
             const uint32_t index = c.Dword();
             if (index >= count) Invalid();
-            mesh->normalCorners[mesh->faceStart[f] + k] = index;
+            mesh->normalCorners.push_back(index);
         }
     }
     mesh->hasNormals = true;
