@@ -78,7 +78,7 @@ std::shared_ptr<Prepared> Prepare(std::shared_ptr<const XMesh> mesh) {
         for (uint32_t i = begin; i < end; ++i) {
             if (!m.hasNormals) continue;
             const uint32_t position = m.corners[i];
-            const uint32_t normal = m.normalCorners[i];
+            const uint32_t normal = m.NormalAt(i);
             if (p->slotNormal[position] == kNone) p->slotNormal[position] = normal;
             if (p->slotNormal[position] == normal) continue;
             const uint64_t key = (uint64_t(position) << 32) | normal;

@@ -127,14 +127,21 @@ void ReadNormals(ID3DXFileData* data, XMesh* mesh) {
     if (count) c.Floats(&mesh->normals[0].x, size_t(count) * 3);
     const uint32_t faces = c.Count(4);
     if (faces != mesh->FaceCount()) Invalid();  // one normal face per face
-    mesh->normalCorners.reserve(mesh->corners.size());
+    // Normals numbered as the positions are (the usual case) are not stored again.
+    std::vector<uint32_t>& out = mesh->normalCorners;
+    out.clear();
     for (uint32_t f = 0; f < faces; ++f) {
         const uint32_t n = c.Count(4);
-        if (n != mesh->faceStart[f + 1] - mesh->faceStart[f]) Invalid();  // one normal per corner
+        const uint32_t begin = mesh->faceStart[f];
+        if (n != mesh->faceStart[f + 1] - begin) Invalid();  // one normal per corner
         for (uint32_t k = 0; k < n; ++k) {
             const uint32_t index = c.Dword();
             if (index >= count) Invalid();
-            mesh->normalCorners.push_back(index);
+            if (out.empty() && index != mesh->corners[begin + k]) {
+                out.reserve(mesh->corners.size());
+                out.assign(mesh->corners.begin(), mesh->corners.begin() + begin + k);
+            }
+            if (!out.empty() || index != mesh->corners[begin + k]) out.push_back(index);
         }
     }
     mesh->hasNormals = true;
