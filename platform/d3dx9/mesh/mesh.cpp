@@ -505,6 +505,8 @@ void Adjacency(const Index* indices, DWORD numFaces, const std::vector<uint32_t>
     for (size_t v = 2; v < start.size(); ++v) start[v] += start[v - 1];
     const std::unique_ptr<uint32_t[]> corner(new uint32_t[corners]);  // every entry written below
     for (size_t c = 0; c < corners; ++c) corner[start[reps[indices[c]] + 1]++] = uint32_t(c);
+    // Where the corners of later faces begin at each representative, moved on as faces are done.
+    std::vector<uint32_t> later(start.begin(), start.end() - 1);
 
     // Each edge, in face order, is paired with the first later unpaired edge between the same two
     // representatives running the other way (a consistently wound neighbour), else with the first
@@ -517,9 +519,10 @@ void Adjacency(const Index* indices, DWORD numFaces, const std::vector<uint32_t>
             const uint32_t a = rep(f, k), b = rep(f, k + 1);
             if (a == b) continue;
             size_t opposite = kNone, same = kNone;
-            for (uint32_t i = start[a]; i < start[a + 1]; ++i) {
+            uint32_t& first = later[a];
+            while (first < start[a + 1] && corner[first] / 3 <= f) ++first;
+            for (uint32_t i = first; i < start[a + 1]; ++i) {
                 const size_t c = corner[i], g = c / 3, j = c % 3;
-                if (g <= f) continue;
                 const size_t into = g * 3 + (j + 2) % 3;  // the edge ending at this corner
                 if (out[into] == kNone && rep(g, j + 2) == b) {
                     opposite = into;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -354,7 +355,13 @@ private:
         } else if (flat == Prim::Dword) {
             lex_.readInts(node.data.grow(size_t(values) * 4), size_t(values));
         } else if (isStruct) {
-            for (uint64_t i = 0; i < count; ++i) readStruct(*m.type, node);
+            // Elements are mostly alike (faces of one mesh): room for the rest at the first one's size.
+            const size_t before = node.data.size();
+            readStruct(*m.type, node);
+            const size_t first = node.data.size() - before;
+            if (count > 1 && first > 0 && (count - 1) <= (SIZE_MAX - node.data.size()) / first)
+                node.data.reserve(node.data.size() + size_t(count - 1) * first);
+            for (uint64_t i = 1; i < count; ++i) readStruct(*m.type, node);
         } else {
             for (uint64_t i = 0; i < count; ++i) readValue(m.prim, node);
         }
