@@ -148,8 +148,8 @@ struct Layout {
     VertexFormat format;
     uint64_t vertices = 0;
     uint64_t faces = 0;
-    std::vector<Material> materials;    // empty: the file has none
-    std::vector<uint32_t> materialBase; // per part: its first attribute
+    std::vector<Material> materials;     // empty: the file has none
+    std::vector<uint32_t> materialBase;  // per part: its first attribute
     bool need32 = false;
 };
 
@@ -376,12 +376,19 @@ public:
     MeshLocks(const MeshLocks&) = delete;
     MeshLocks& operator=(const MeshLocks&) = delete;
 
+    // Takes the three locks; after a failure, those taken are let go with the object.
     HRESULT Lock() {
         HRESULT hr = mesh_->LockVertexBuffer(0, &vertices_);
-        if (FAILED(hr)) return vertices_ = nullptr, hr;
-        if (FAILED(hr = mesh_->LockIndexBuffer(0, &indices_))) return indices_ = nullptr, hr;
-        if (FAILED(hr = mesh_->LockAttributeBuffer(0, &attributes_))) return attributes_ = nullptr, hr;
-        return D3D_OK;
+        if (FAILED(hr)) {
+            vertices_ = nullptr;
+            return hr;
+        }
+        if (FAILED(hr = mesh_->LockIndexBuffer(0, &indices_))) {
+            indices_ = nullptr;
+            return hr;
+        }
+        if (FAILED(hr = mesh_->LockAttributeBuffer(0, &attributes_))) attributes_ = nullptr;
+        return hr;
     }
     uint8_t* Vertices() const { return static_cast<uint8_t*>(vertices_); }
     void* Indices() const { return indices_; }
