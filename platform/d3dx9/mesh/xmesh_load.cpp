@@ -118,9 +118,14 @@ struct NormalTransform {
         const double det = at(0, 0) * cof[0][0] + at(0, 1) * cof[0][1] + at(0, 2) * cof[0][2];
         const double sign = det < 0.0 ? -1.0 : 1.0;
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) m[r][c] = sign * cof[r][c];
+            for (int c = 0; c < 3; ++c) {
+                m[r][c] = sign * cof[r][c];
+                keeps = keeps && m[r][c] == (r == c ? 1.0 : 0.0);
+            }
     }
+    bool keeps = true;  // the matrix only moves: normals stay as they are
     D3DXVECTOR3 Apply(const D3DXVECTOR3& n) const {
+        if (keeps) return n;
         double out[3];
         for (int c = 0; c < 3; ++c) out[c] = n.x * m[0][c] + n.y * m[1][c] + n.z * m[2][c];
         const double in = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
