@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace platform::d3d9 {
+
+BufferStore::BufferStore(UINT length)
+    : memory_(static_cast<uint8_t*>(std::calloc(length ? length : 1, 1))), length_(length) {
+    if (!memory_) throw std::bad_alloc();
+}
 
 HRESULT BufferStore::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (!data) return D3DERR_INVALIDCALL;
@@ -15,7 +21,7 @@ HRESULT BufferStore::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if (size == 0) size = length - offset;
     if (size > length - offset) return D3DERR_INVALIDCALL;
     ++locks_;
-    *data = memory_.data() + offset;
+    *data = memory_.get() + offset;
     if (!(flags & D3DLOCK_READONLY) && size > 0) {
         if (dirtyBegin_ == dirtyEnd_) {
             dirtyBegin_ = offset;
@@ -41,17 +47,17 @@ GLuint BufferStore::Sync(GLenum target) {
     if (!gl_) {
         gl_ = GlBuffer::Generate();
         glBindBuffer(target, gl_.Get());
-        glBufferData(target, GLsizeiptr(memory_.size()), memory_.data(), GL_DYNAMIC_DRAW);
+        glBufferData(target, GLsizeiptr(length_), memory_.get(), GL_DYNAMIC_DRAW);
         wholeDirty_ = false;
         dirtyBegin_ = dirtyEnd_ = 0;
         return gl_.Get();
     }
     glBindBuffer(target, gl_.Get());
     if (wholeDirty_) {
-        glBufferData(target, GLsizeiptr(memory_.size()), memory_.data(), GL_DYNAMIC_DRAW);
+        glBufferData(target, GLsizeiptr(length_), memory_.get(), GL_DYNAMIC_DRAW);
     } else if (dirtyEnd_ > dirtyBegin_) {
         glBufferSubData(target, GLintptr(dirtyBegin_), GLsizeiptr(dirtyEnd_ - dirtyBegin_),
-                        memory_.data() + dirtyBegin_);
+                        memory_.get() + dirtyBegin_);
     }
     wholeDirty_ = false;
     dirtyBegin_ = dirtyEnd_ = 0;

@@ -7,7 +7,8 @@
 #include "d3d9/gl_object.h"
 
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 namespace platform::d3d9 {
 
@@ -16,10 +17,11 @@ class Device;
 // The memory, lock rules and OpenGL copy that both kinds of buffer share.
 class BufferStore {
 public:
-    explicit BufferStore(UINT length) : memory_(length, 0) {}
+    // Zeroed memory; calloc takes fresh pages for large buffers rather than clearing them.
+    explicit BufferStore(UINT length);
 
-    UINT Length() const { return UINT(memory_.size()); }
-    const uint8_t* Data() const { return memory_.data(); }
+    UINT Length() const { return length_; }
+    const uint8_t* Data() const { return memory_.get(); }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
     HRESULT Unlock();
     // The OpenGL buffer with the current contents; the device's context is current.
@@ -30,7 +32,11 @@ public:
     uint64_t Version() const { return version_; }
 
 private:
-    std::vector<uint8_t> memory_;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], Free> memory_;
+    UINT length_;
     int locks_ = 0;
     size_t dirtyBegin_ = 0, dirtyEnd_ = 0;
     bool wholeDirty_ = true;

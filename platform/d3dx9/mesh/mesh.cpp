@@ -490,49 +490,64 @@ std::vector<uint32_t> PointRepsByPosition(const uint8_t* vertices, DWORD count, 
     return reps;
 }
 
-void AdjacencyFromPointReps(const uint32_t* indices, DWORD numFaces, const std::vector<uint32_t>& reps,
-                            DWORD* out) {
+namespace {
+
+template <class Index>
+void Adjacency(const Index* indices, DWORD numFaces, const std::vector<uint32_t>& reps, DWORD* out) {
     const size_t corners = size_t(numFaces) * 3;
     std::fill(out, out + corners, kNone);
     auto rep = [&](size_t face, size_t k) { return reps[indices[face * 3 + k % 3]]; };
-    // The faces at each representative, in face order.
+    // The corners at each representative, in order: those at v are corner[start[v]] up to
+    // corner[start[v + 1]]. Counted one place further on, so that placing them leaves the starts.
     const size_t count = reps.empty() ? 0 : size_t(*std::max_element(reps.begin(), reps.end())) + 1;
-    std::vector<uint32_t> start(count + 1, 0);
-    for (size_t c = 0; c < corners; ++c) ++start[reps[indices[c]] + 1];
-    for (size_t v = 0; v < count; ++v) start[v + 1] += start[v];
-    std::vector<uint32_t> faces(corners);
-    std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-    for (size_t c = 0; c < corners; ++c) faces[fill[reps[indices[c]]]++] = uint32_t(c / 3);
+    std::vector<uint32_t> start(count + 2, 0);
+    for (size_t c = 0; c < corners; ++c) ++start[reps[indices[c]] + 2];
+    for (size_t v = 2; v < start.size(); ++v) start[v] += start[v - 1];
+    const std::unique_ptr<uint32_t[]> corner(new uint32_t[corners]);  // every entry written below
+    for (size_t c = 0; c < corners; ++c) corner[start[reps[indices[c]] + 1]++] = uint32_t(c);
+    // Where the corners of later faces begin at each representative, moved on as faces are done.
+    std::vector<uint32_t> later(start.begin(), start.end() - 1);
 
     // Each edge, in face order, is paired with the first later unpaired edge between the same two
     // representatives running the other way (a consistently wound neighbour), else with the first
     // later unpaired one at all; never with its own face. A collapsed edge has no neighbour.
+    // Edge k of a face runs from its corner k to corner k + 1; a triangle has at most one edge
+    // into a representative from another and one out of it, so the corners there name them.
     for (size_t f = 0; f < numFaces; ++f) {
         for (size_t k = 0; k < 3; ++k) {
             if (out[f * 3 + k] != kNone) continue;
             const uint32_t a = rep(f, k), b = rep(f, k + 1);
             if (a == b) continue;
-            size_t pick = kNone;
-            for (int pass = 0; pass < 2 && pick == kNone; ++pass) {
-                for (uint32_t i = start[a]; i < start[a + 1] && pick == kNone; ++i) {
-                    const size_t g = faces[i];
-                    if (g <= f) continue;
-                    for (size_t j = 0; j < 3; ++j) {
-                        if (out[g * 3 + j] != kNone) continue;
-                        const uint32_t c = rep(g, j), d = rep(g, j + 1);
-                        const bool opposite = c == b && d == a;
-                        if (opposite || (pass == 1 && c == a && d == b)) {
-                            pick = g * 3 + j;
-                            break;
-                        }
-                    }
+            size_t opposite = kNone, same = kNone;
+            uint32_t& first = later[a];
+            while (first < start[a + 1] && corner[first] / 3 <= f) ++first;
+            for (uint32_t i = first; i < start[a + 1]; ++i) {
+                const size_t c = corner[i], g = c / 3, j = c % 3;
+                const size_t into = g * 3 + (j + 2) % 3;  // the edge ending at this corner
+                if (out[into] == kNone && rep(g, j + 2) == b) {
+                    opposite = into;
+                    break;
                 }
+                if (same == kNone && out[c] == kNone && rep(g, j + 1) == b) same = c;
             }
+            const size_t pick = opposite != kNone ? opposite : same;
             if (pick == kNone) continue;
             out[f * 3 + k] = DWORD(pick / 3);
             out[pick] = DWORD(f);
         }
     }
+}
+
+}  // namespace
+
+void AdjacencyFromPointReps(const uint32_t* indices, DWORD numFaces, const std::vector<uint32_t>& reps,
+                            DWORD* out) {
+    Adjacency(indices, numFaces, reps, out);
+}
+
+void AdjacencyFromPointReps(const uint16_t* indices, DWORD numFaces, const std::vector<uint32_t>& reps,
+                            DWORD* out) {
+    Adjacency(indices, numFaces, reps, out);
 }
 
 }  // namespace platform::d3dx9

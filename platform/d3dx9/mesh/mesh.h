@@ -116,5 +116,7 @@ std::vector<uint32_t> PointRepsByPosition(const uint8_t* vertices, DWORD count, 
 // the vertices' point representatives; 0xFFFFFFFF where there is none.
 void AdjacencyFromPointReps(const uint32_t* indices, DWORD numFaces, const std::vector<uint32_t>& reps,
                             DWORD* out);
+void AdjacencyFromPointReps(const uint16_t* indices, DWORD numFaces, const std::vector<uint32_t>& reps,
+                            DWORD* out);
 
 }  // namespace platform::d3dx9

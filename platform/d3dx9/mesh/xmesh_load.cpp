@@ -56,7 +56,7 @@ private:
 // the positions.
 struct Prepared {
     std::shared_ptr<const XMesh> mesh;
-    std::vector<uint32_t> vertexOf;      // per corner: vertex number within the mesh
+    std::vector<uint32_t> vertexOf;      // per corner: vertex number within the mesh; empty: no copies
     std::vector<uint32_t> slotNormal;    // per position: the normal its own vertex carries
     std::vector<uint32_t> copyPosition;  // per copy: its position
     std::vector<uint32_t> copyNormal;    // per copy: its normal
@@ -69,7 +69,6 @@ std::shared_ptr<Prepared> Prepare(std::shared_ptr<const XMesh> mesh) {
     auto p = std::make_shared<Prepared>();
     const XMesh& m = *mesh;
     p->mesh = std::move(mesh);
-    p->vertexOf.assign(m.corners.size(), kNone);
     p->slotNormal.assign(m.positions.size(), kNone);
     std::unordered_map<uint64_t, uint32_t> copies;
     for (size_t f = 0; f < m.FaceCount(); ++f) {
@@ -77,17 +76,11 @@ std::shared_ptr<Prepared> Prepare(std::shared_ptr<const XMesh> mesh) {
         if (end - begin < 3) continue;  // points and lines are dropped
         p->triangles += end - begin - 2;
         for (uint32_t i = begin; i < end; ++i) {
+            if (!m.hasNormals) continue;
             const uint32_t position = m.corners[i];
-            if (!m.hasNormals) {
-                p->vertexOf[i] = position;
-                continue;
-            }
-            const uint32_t normal = m.normalCorners[i];
+            const uint32_t normal = m.NormalAt(i);
             if (p->slotNormal[position] == kNone) p->slotNormal[position] = normal;
-            if (p->slotNormal[position] == normal) {
-                p->vertexOf[i] = position;
-                continue;
-            }
+            if (p->slotNormal[position] == normal) continue;
             const uint64_t key = (uint64_t(position) << 32) | normal;
             auto found = copies.find(key);
             if (found == copies.end()) {
@@ -96,6 +89,7 @@ std::shared_ptr<Prepared> Prepare(std::shared_ptr<const XMesh> mesh) {
                 p->copyPosition.push_back(position);
                 p->copyNormal.push_back(normal);
             }
+            if (p->vertexOf.empty()) p->vertexOf = m.corners;  // the corners so far kept their positions
             p->vertexOf[i] = found->second;
         }
     }
@@ -124,9 +118,14 @@ struct NormalTransform {
         const double det = at(0, 0) * cof[0][0] + at(0, 1) * cof[0][1] + at(0, 2) * cof[0][2];
         const double sign = det < 0.0 ? -1.0 : 1.0;
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) m[r][c] = sign * cof[r][c];
+            for (int c = 0; c < 3; ++c) {
+                m[r][c] = sign * cof[r][c];
+                keeps = keeps && m[r][c] == (r == c ? 1.0 : 0.0);
+            }
     }
+    bool keeps = true;  // the matrix only moves: normals stay as they are
     D3DXVECTOR3 Apply(const D3DXVECTOR3& n) const {
+        if (keeps) return n;
         double out[3];
         for (int c = 0; c < 3; ++c) out[c] = n.x * m[0][c] + n.y * m[1][c] + n.z * m[2][c];
         const double in = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
@@ -149,30 +148,29 @@ Material DefaultMaterial() {
     return m;
 }
 
-struct Built {
+// The merged mesh's layout, counts and materials, worked out before any vertex is written.
+struct Layout {
     VertexFormat format;
-    MeshContents contents;
-    std::vector<uint32_t> pointReps;  // per vertex: the file position it came from, over all parts
-    std::vector<uint32_t> source;     // per vertex: its position within its Mesh object
-    std::vector<Material> materials;  // empty: the file has none
+    uint64_t vertices = 0;
+    uint64_t faces = 0;
+    std::vector<Material> materials;     // empty: the file has none
+    std::vector<uint32_t> materialBase;  // per part: its first attribute
     bool need32 = false;
 };
 
-// Merges the placed meshes into one vertex layout, index list and attribute list.
-HRESULT Build(const std::vector<Placement>& parts, Built* out) {
-    uint64_t vertices = 0, faces = 0;
+HRESULT Plan(const std::vector<Placement>& parts, Layout* out) {
     bool normals = false, texcoords = false, colors = false, materials = false;
     for (const Placement& p : parts) {
         const XMesh& m = *p.part->mesh;
-        vertices += p.part->VertexCount();
-        faces += p.part->triangles;
+        out->vertices += p.part->VertexCount();
+        out->faces += p.part->triangles;
         normals |= m.hasNormals;
         texcoords |= m.hasTexcoords;
         colors |= m.hasColors;
         materials |= m.hasMaterials;
-        if (vertices > kMaxLoadedVertices || faces > kMaxLoadedFaces) return E_OUTOFMEMORY;
+        if (out->vertices > kMaxLoadedVertices || out->faces > kMaxLoadedFaces) return E_OUTOFMEMORY;
     }
-    if (faces == 0) return D3DXERR_LOADEDMESHASNODATA;
+    if (out->faces == 0) return D3DXERR_LOADEDMESHASNODATA;
 
     // The layout follows the file: normals, colours and coordinates when any mesh has them.
     DWORD fvf = D3DFVF_XYZ;
@@ -180,44 +178,65 @@ HRESULT Build(const std::vector<Placement>& parts, Built* out) {
     if (colors) fvf |= D3DFVF_DIFFUSE;
     if (texcoords) fvf |= D3DFVF_TEX1;
     out->format.FromFvf(fvf);
-    const UINT stride = out->format.stride;
-    const int normalAt = out->format.Float3Offset(D3DDECLUSAGE_NORMAL);
-    const D3DVERTEXELEMENT9* colorElement = out->format.Find(D3DDECLUSAGE_COLOR);
-    const D3DVERTEXELEMENT9* texElement = out->format.Find(D3DDECLUSAGE_TEXCOORD);
-    out->need32 = vertices > kMax16BitVertices;
+    out->need32 = out->vertices > kMax16BitVertices;
 
-    MeshContents& c = out->contents;
-    c.vertices.assign(size_t(vertices) * stride, 0);
-    c.indices.reserve(size_t(faces) * 3);
-    c.attributes.reserve(size_t(faces));
-    out->pointReps.reserve(size_t(vertices));
-    out->source.reserve(size_t(vertices));
+    out->materialBase.assign(parts.size(), 0);
+    if (!materials) return D3D_OK;
     uint32_t defaultMaterial = kNone;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const XMesh& m = *parts[i].part->mesh;
+        if (m.hasMaterials) {
+            out->materialBase[i] = uint32_t(out->materials.size());
+            out->materials.insert(out->materials.end(), m.materials.begin(), m.materials.end());
+        } else {
+            if (defaultMaterial == kNone) {
+                defaultMaterial = uint32_t(out->materials.size());
+                out->materials.push_back(DefaultMaterial());
+            }
+            out->materialBase[i] = defaultMaterial;
+        }
+    }
+    return D3D_OK;
+}
+
+// Where the merged mesh goes: the locked buffers of the new mesh, and per vertex the file
+// position it came from over all parts (`pointReps`) and within its Mesh object (`source`),
+// each when asked for.
+template <class Index>
+struct Target {
+    uint8_t* vertices;
+    Index* indices;
+    DWORD* attributes;
+    uint32_t* pointReps;
+    uint32_t* source;
+};
+
+// Writes the placed meshes into one vertex layout, index list and attribute list. The vertex
+// memory starts zeroed: elements a part lacks stay 0.
+template <class Index>
+void Fill(const std::vector<Placement>& parts, const Layout& layout, const Target<Index>& t) {
+    const UINT stride = layout.format.stride;
+    const int normalAt = layout.format.Float3Offset(D3DDECLUSAGE_NORMAL);
+    const D3DVERTEXELEMENT9* colorElement = layout.format.Find(D3DDECLUSAGE_COLOR);
+    const D3DVERTEXELEMENT9* texElement = layout.format.Find(D3DDECLUSAGE_TEXCOORD);
+    const bool materials = !layout.materials.empty();
+    Index* index = t.indices;
+    DWORD* attribute = t.attributes;
     uint32_t positionBase = 0;
     size_t vertexBase = 0;
-    for (const Placement& p : parts) {
+    for (size_t part = 0; part < parts.size(); ++part) {
+        const Placement& p = parts[part];
         const Prepared& prep = *p.part;
         const XMesh& m = *prep.mesh;
-        uint32_t materialBase = 0;
-        if (materials) {
-            if (m.hasMaterials) {
-                materialBase = uint32_t(out->materials.size());
-                out->materials.insert(out->materials.end(), m.materials.begin(), m.materials.end());
-            } else {
-                if (defaultMaterial == kNone) {
-                    defaultMaterial = uint32_t(out->materials.size());
-                    out->materials.push_back(DefaultMaterial());
-                }
-                materialBase = defaultMaterial;
-            }
-        }
+        const uint32_t materialBase = layout.materialBase[part];
         const NormalTransform normalTransform(p.world);
+        const std::vector<uint32_t>& vertexOf = prep.vertexOf.empty() ? m.corners : prep.vertexOf;
         const size_t count = prep.VertexCount();
-        for (size_t v = 0; v < count; ++v) {
+        uint8_t* vertex = t.vertices + vertexBase * stride;
+        for (size_t v = 0; v < count; ++v, vertex += stride) {
             const bool copy = v >= m.positions.size();
             const uint32_t position = copy ? prep.copyPosition[v - m.positions.size()] : uint32_t(v);
             const uint32_t normal = copy ? prep.copyNormal[v - m.positions.size()] : prep.slotNormal[v];
-            uint8_t* vertex = c.vertices.data() + (vertexBase + v) * stride;
             const D3DXVECTOR3 at = p.identity ? m.positions[position] : TransformPoint(m.positions[position], p.world);
             std::memcpy(vertex, &at, 12);
             if (normalAt >= 0 && m.hasNormals && normal != kNone) {
@@ -229,25 +248,25 @@ HRESULT Build(const std::vector<Placement>& parts, Built* out) {
                 std::memcpy(vertex + colorElement->Offset, &color, 4);
             }
             if (texElement && m.hasTexcoords) std::memcpy(vertex + texElement->Offset, &m.texcoords[position], 8);
-            out->pointReps.push_back(positionBase + position);
-            out->source.push_back(position);
+            if (t.pointReps) t.pointReps[vertexBase + v] = positionBase + position;
+            if (t.source) t.source[vertexBase + v] = position;
         }
         // Polygons become fans around their first corner.
         for (size_t f = 0; f < m.FaceCount(); ++f) {
             const uint32_t begin = m.faceStart[f], end = m.faceStart[f + 1];
             if (end - begin < 3) continue;
-            const DWORD attribute = materials ? materialBase + (m.hasMaterials ? m.faceMaterials[f] : 0) : 0;
+            const DWORD a = materials ? materialBase + (m.hasMaterials ? m.faceMaterials[f] : 0) : 0;
+            const Index first = Index(vertexBase + vertexOf[begin]);
             for (uint32_t k = begin + 1; k + 1 < end; ++k) {
-                c.indices.push_back(uint32_t(vertexBase + prep.vertexOf[begin]));
-                c.indices.push_back(uint32_t(vertexBase + prep.vertexOf[k]));
-                c.indices.push_back(uint32_t(vertexBase + prep.vertexOf[k + 1]));
-                c.attributes.push_back(attribute);
+                *index++ = first;
+                *index++ = Index(vertexBase + vertexOf[k]);
+                *index++ = Index(vertexBase + vertexOf[k + 1]);
+                *attribute++ = a;
             }
         }
         vertexBase += count;
         positionBase += uint32_t(m.positions.size());
     }
-    return D3D_OK;
 }
 
 HRESULT MaterialBuffer(const std::vector<Material>& materials, LPD3DXBUFFER* out) {
@@ -331,10 +350,10 @@ struct Outputs {
     LPD3DXMESH* mesh;
 };
 
-std::vector<Bone> SkinBones(const XMesh& mesh, const Built& built) {
+std::vector<Bone> SkinBones(const XMesh& mesh, const std::vector<uint32_t>& source) {
     // A file vertex moves every vertex made from it.
     std::vector<std::vector<uint32_t>> made(mesh.positions.size());
-    for (size_t v = 0; v < built.source.size(); ++v) made[built.source[v]].push_back(uint32_t(v));
+    for (size_t v = 0; v < source.size(); ++v) made[source[v]].push_back(uint32_t(v));
     std::vector<Bone> bones;
     for (const SkinWeights& w : mesh.bones) {
         Bone bone;
@@ -350,37 +369,93 @@ std::vector<Bone> SkinBones(const XMesh& mesh, const Built& built) {
     return bones;
 }
 
+// The buffers of a new mesh locked for writing for the length of a scope.
+class MeshLocks {
+public:
+    explicit MeshLocks(ID3DXMesh* mesh) : mesh_(mesh) {}
+    ~MeshLocks() {
+        if (attributes_) mesh_->UnlockAttributeBuffer();
+        if (indices_) mesh_->UnlockIndexBuffer();
+        if (vertices_) mesh_->UnlockVertexBuffer();
+    }
+    MeshLocks(const MeshLocks&) = delete;
+    MeshLocks& operator=(const MeshLocks&) = delete;
+
+    // Takes the three locks; after a failure, those taken are let go with the object.
+    HRESULT Lock() {
+        HRESULT hr = mesh_->LockVertexBuffer(0, &vertices_);
+        if (FAILED(hr)) {
+            vertices_ = nullptr;
+            return hr;
+        }
+        if (FAILED(hr = mesh_->LockIndexBuffer(0, &indices_))) {
+            indices_ = nullptr;
+            return hr;
+        }
+        if (FAILED(hr = mesh_->LockAttributeBuffer(0, &attributes_))) attributes_ = nullptr;
+        return hr;
+    }
+    uint8_t* Vertices() const { return static_cast<uint8_t*>(vertices_); }
+    void* Indices() const { return indices_; }
+    DWORD* Attributes() const { return attributes_; }
+
+private:
+    ID3DXMesh* mesh_;
+    void* vertices_ = nullptr;
+    void* indices_ = nullptr;
+    DWORD* attributes_ = nullptr;
+};
+
 // Builds the mesh and the buffers that were asked for; nothing is handed out unless all of them
-// could be made.
-HRESULT Finish(const std::vector<Placement>& parts, DWORD options, IDirect3DDevice9* device, const Outputs& o,
+// could be made. The parts are let go once written, so that adjacency can use their memory.
+HRESULT Finish(std::vector<Placement> parts, DWORD options, IDirect3DDevice9* device, const Outputs& o,
                const XMesh* skinned) {
     try {
-        Built built;
-        HRESULT hr = Build(parts, &built);
+        Layout layout;
+        HRESULT hr = Plan(parts, &layout);
         if (FAILED(hr)) return hr;
-        if (built.need32) options |= D3DXMESH_32BIT;
+        if (layout.need32) options |= D3DXMESH_32BIT;
+        const bool use32 = (options & D3DXMESH_32BIT) != 0;
+        const DWORD faces = DWORD(layout.faces);
         Mesh* raw = nullptr;
-        hr = Mesh::CreateWith(device, options, built.format, built.contents, &raw);
+        hr = Mesh::Create(device, faces, DWORD(layout.vertices), options, layout.format, &raw);
         if (FAILED(hr)) return hr;
         Ref<ID3DXMesh> mesh(raw);
-        std::vector<uint8_t>().swap(built.contents.vertices);  // in the mesh now; the memory serves what follows
 
         Ref<ID3DXBuffer> adjacency, materials, effects;
         Ref<ID3DXSkinInfo> skin;
-        if (o.adjacency) {
-            const DWORD faces = mesh->GetNumFaces();
-            if (FAILED(hr = D3DXCreateBuffer(faces * 3 * sizeof(DWORD), adjacency.Out()))) return hr;
-            AdjacencyFromPointReps(built.contents.indices.data(), faces, built.pointReps,
-                                   static_cast<DWORD*>(adjacency->GetBufferPointer()));
+        std::vector<uint32_t> pointReps(o.adjacency ? size_t(layout.vertices) : 0);
+        std::vector<uint32_t> source(o.skinInfo ? size_t(layout.vertices) : 0);
+        {
+            // Written straight into the mesh; adjacency reads the indices there.
+            MeshLocks locks(mesh.Get());
+            if (FAILED(hr = locks.Lock())) return hr;
+            uint32_t* reps = o.adjacency ? pointReps.data() : nullptr;
+            uint32_t* from = o.skinInfo ? source.data() : nullptr;
+            if (use32)
+                Fill(parts, layout, Target<uint32_t>{locks.Vertices(), static_cast<uint32_t*>(locks.Indices()),
+                                                     locks.Attributes(), reps, from});
+            else
+                Fill(parts, layout, Target<uint16_t>{locks.Vertices(), static_cast<uint16_t*>(locks.Indices()),
+                                                     locks.Attributes(), reps, from});
+            std::vector<Placement>().swap(parts);
+            if (o.adjacency) {
+                if (FAILED(hr = D3DXCreateBuffer(faces * 3 * sizeof(DWORD), adjacency.Out()))) return hr;
+                auto* out = static_cast<DWORD*>(adjacency->GetBufferPointer());
+                if (use32)
+                    AdjacencyFromPointReps(static_cast<const uint32_t*>(locks.Indices()), faces, pointReps, out);
+                else
+                    AdjacencyFromPointReps(static_cast<const uint16_t*>(locks.Indices()), faces, pointReps, out);
+            }
         }
         // A file without materials gives none (and no effect instances); its faces are all 0.
-        if (o.materials && !built.materials.empty())
-            if (FAILED(hr = MaterialBuffer(built.materials, materials.Out()))) return hr;
-        if (o.effects && !built.materials.empty())
-            if (FAILED(hr = EffectBuffer(built.materials, effects.Out()))) return hr;
+        if (o.materials && !layout.materials.empty())
+            if (FAILED(hr = MaterialBuffer(layout.materials, materials.Out()))) return hr;
+        if (o.effects && !layout.materials.empty())
+            if (FAILED(hr = EffectBuffer(layout.materials, effects.Out()))) return hr;
         if (o.skinInfo) {
-            SkinInfo* info = new SkinInfo(DWORD(built.source.size()), built.format.fvf,
-                                          skinned ? SkinBones(*skinned, built) : std::vector<Bone>());
+            SkinInfo* info = new SkinInfo(DWORD(layout.vertices), layout.format.fvf,
+                                          skinned ? SkinBones(*skinned, source) : std::vector<Bone>());
             *skin.Out() = info;
         }
 
@@ -388,7 +463,7 @@ HRESULT Finish(const std::vector<Placement>& parts, DWORD options, IDirect3DDevi
         if (o.adjacency) *o.adjacency = adjacency.Detach();
         if (o.materials) *o.materials = materials.Detach();
         if (o.effects) *o.effects = effects.Detach();
-        if (o.numMaterials) *o.numMaterials = DWORD(built.materials.size());
+        if (o.numMaterials) *o.numMaterials = DWORD(layout.materials.size());
         if (o.skinInfo) *o.skinInfo = skin.Detach();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -503,12 +578,16 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEV
     Ref<ID3DXFileEnumObject> objects;
     if (FAILED(hr = file->CreateEnumObject(pFilename, D3DXF_FILELOAD_FROMFILE, objects.Out()))) return hr;
     try {
-        Walker walker;
-        if (FAILED(hr = walker.Top(objects.Get()))) return hr;
+        std::vector<Placement> parts;
+        {
+            Walker walker;
+            if (FAILED(hr = walker.Top(objects.Get()))) return hr;
+            parts = std::move(walker.parts);
+        }
         // The meshes are read: the file's objects go before the mesh is built, which can use their memory.
         objects.Detach()->Release();
         const Outputs o{ppAdjacency, ppMaterials, ppEffectInstances, pNumMaterials, nullptr, ppMesh};
-        return Finish(walker.parts, Options, pD3DDevice, o, nullptr);
+        return Finish(std::move(parts), Options, pD3DDevice, o, nullptr);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -43,6 +43,19 @@ public:
         const char* s = Value<const char*>();
         return s ? std::string(s) : std::string();
     }
+    // `count` vectors of N floats each, written once into `out`.
+    template <class Vector, size_t N>
+    void Vectors(std::vector<Vector>& out, size_t count) {
+        Need(uint64_t(count) * N * 4);
+        out.clear();
+        out.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            float v[N];
+            std::memcpy(v, p_ + pos_, sizeof v);
+            pos_ += sizeof v;
+            out.emplace_back(v);
+        }
+    }
     // A count of items of at least `itemBytes` each that the data still has room for.
     uint32_t Count(size_t itemBytes) {
         const uint32_t n = Dword();
@@ -123,18 +136,24 @@ void ReadNormals(ID3DXFileData* data, XMesh* mesh) {
     Locked locked(data);
     Cursor c = locked.Read();
     const uint32_t count = c.Count(12);
-    mesh->normals.resize(count);
-    if (count) c.Floats(&mesh->normals[0].x, size_t(count) * 3);
+    c.Vectors<D3DXVECTOR3, 3>(mesh->normals, count);
     const uint32_t faces = c.Count(4);
     if (faces != mesh->FaceCount()) Invalid();  // one normal face per face
-    mesh->normalCorners.resize(mesh->corners.size());
+    // Normals numbered as the positions are (the usual case) are not stored again.
+    std::vector<uint32_t>& out = mesh->normalCorners;
+    out.clear();
     for (uint32_t f = 0; f < faces; ++f) {
         const uint32_t n = c.Count(4);
-        if (n != mesh->faceStart[f + 1] - mesh->faceStart[f]) Invalid();  // one normal per corner
+        const uint32_t begin = mesh->faceStart[f];
+        if (n != mesh->faceStart[f + 1] - begin) Invalid();  // one normal per corner
         for (uint32_t k = 0; k < n; ++k) {
             const uint32_t index = c.Dword();
             if (index >= count) Invalid();
-            mesh->normalCorners[mesh->faceStart[f] + k] = index;
+            if (out.empty() && index != mesh->corners[begin + k]) {
+                out.reserve(mesh->corners.size());
+                out.assign(mesh->corners.begin(), mesh->corners.begin() + begin + k);
+            }
+            if (!out.empty() || index != mesh->corners[begin + k]) out.push_back(index);
         }
     }
     mesh->hasNormals = true;
@@ -145,8 +164,7 @@ void ReadTexcoords(ID3DXFileData* data, XMesh* mesh) {
     Cursor c = locked.Read();
     const uint32_t count = c.Count(8);
     if (count != mesh->positions.size()) Invalid();  // one pair per vertex
-    mesh->texcoords.resize(count);
-    if (count) c.Floats(&mesh->texcoords[0].x, size_t(count) * 2);
+    c.Vectors<D3DXVECTOR2, 2>(mesh->texcoords, count);
     mesh->hasTexcoords = true;
 }
 
@@ -290,8 +308,7 @@ void ReadMeshObject(ID3DXFileData* data, XMesh* mesh) {
         Locked locked(data);
         Cursor c = locked.Read();
         const uint32_t vertices = c.Count(12);
-        mesh->positions.resize(vertices);
-        if (vertices) c.Floats(&mesh->positions[0].x, size_t(vertices) * 3);
+        c.Vectors<D3DXVECTOR3, 3>(mesh->positions, vertices);
         const uint32_t faces = c.Count(4);
         mesh->faceStart.resize(size_t(faces) + 1);
         mesh->faceStart[0] = 0;

@@ -42,7 +42,7 @@ struct XMesh {
     std::vector<uint32_t> corners;    // position numbers
     bool hasNormals = false;
     std::vector<D3DXVECTOR3> normals;
-    std::vector<uint32_t> normalCorners;  // normal numbers, beside `corners`
+    std::vector<uint32_t> normalCorners;  // normal numbers, beside `corners`; empty: the same numbers
     bool hasTexcoords = false;
     std::vector<D3DXVECTOR2> texcoords;  // one per position
     bool hasColors = false;
@@ -54,6 +54,7 @@ struct XMesh {
     std::vector<SkinWeights> bones;
 
     size_t FaceCount() const { return faceStart.empty() ? 0 : faceStart.size() - 1; }
+    uint32_t NormalAt(size_t corner) const { return normalCorners.empty() ? corners[corner] : normalCorners[corner]; }
 };
 
 // Reads a Mesh data object (or a reference to one). Fails with D3DXERR_INVALIDDATA on data that

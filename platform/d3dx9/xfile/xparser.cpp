@@ -354,7 +354,14 @@ private:
         } else if (flat == Prim::Dword) {
             lex_.readInts(node.data.grow(size_t(values) * 4), size_t(values));
         } else if (isStruct) {
-            for (uint64_t i = 0; i < count; ++i) readStruct(*m.type, node);
+            // Elements are mostly alike (faces of one mesh): room for the rest at the first one's
+            // size, never more than the rest of the file could hold.
+            const size_t before = node.data.size();
+            readStruct(*m.type, node);
+            const uint64_t rest = std::min(mulSat(count - 1, node.data.size() - before),
+                                           mulSat(lex_.remaining(), 4));
+            node.data.reserve(node.data.size() + size_t(rest));
+            for (uint64_t i = 1; i < count; ++i) readStruct(*m.type, node);
         } else {
             for (uint64_t i = 0; i < count; ++i) readValue(m.prim, node);
         }
