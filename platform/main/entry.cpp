@@ -11,8 +11,8 @@
 int main(int argc, char** argv) {
     if (!platform::win32::WindowSystem::Get().EnsureVideo()) {
         const char* display = std::getenv("DISPLAY");
-        std::fprintf(stderr, "%s: cannot open the X display \"%s\"\n", argc > 0 ? argv[0] : "morvane",
-                     display ? display : "");
+        std::fprintf(stderr, "%s: cannot open the X display \"%s\": %s\n", argc > 0 ? argv[0] : "morvane",
+                     display ? display : "", SDL_GetError());
         return EXIT_FAILURE;
     }
     std::string cmdLine;

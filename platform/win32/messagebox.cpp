@@ -6,6 +6,7 @@
 #include "win32/window_system.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,7 +71,10 @@ public:
         }
         std::string title = platform::win32::Utf8FromCp1252(caption_.c_str());
         window_ = SDL_CreateWindow(title.c_str(), x, y, width_, height_, SDL_WINDOW_SHOWN);
-        if (!window_) return 0;
+        if (!window_) {
+            std::fprintf(stderr, "MessageBoxA: cannot open the box \"%s\": %s\n", title.c_str(), SDL_GetError());
+            return 0;
+        }
         WindowSystem& system = WindowSystem::Get();
         system.SetModal(SDL_GetWindowID(window_), [this](const SDL_Event& e) { Handle(e); });
         SDL_RaiseWindow(window_);

@@ -4,7 +4,18 @@ set -u
 
 fail() {
     echo "FAIL: $*" >&2
-    [ -n "${GAME_PID:-}" ] && kill "$GAME_PID" 2>/dev/null
+    if [ -n "${GAME_PID:-}" ]; then
+        # What the game was doing: its threads' stacks if it still runs, else how it ended.
+        if game_running; then
+            command -v gdb >/dev/null && timeout 60 gdb -p "$GAME_PID" -batch -ex "thread apply all bt" 2>/dev/null |
+                grep -E "^(Thread|#)" | head -n 80 >&2
+            kill "$GAME_PID" 2>/dev/null
+        else
+            wait "$GAME_PID"
+            echo "the game had ended with status $?" >&2
+        fi
+        [ -s "${WORK:-}/stderr.txt" ] && { echo "its stderr:" >&2; tail -n 20 "$WORK/stderr.txt" >&2; }
+    fi
     exit 1
 }
 
@@ -24,12 +35,21 @@ start_game() {
     GAME_PID=$!
 }
 
-# Waits until a window of that exact name is mapped; prints its id.
+# Whether the game still runs (an ended game stays a zombie until this shell waits for it).
+game_running() {
+    local state
+    state=$(awk '{print $3}' "/proc/$GAME_PID/stat" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Waits until a window of that exact name is mapped; prints its id. Gives up after a minute, or
+# as soon as the game has ended.
 wait_window() {
     local name=$1 id=""
-    for _ in $(seq 1 300); do
+    for _ in $(seq 1 600); do
         id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n 1)
         [ -n "$id" ] && { echo "$id"; return 0; }
+        [ -n "${GAME_PID:-}" ] && ! game_running && return 1
         sleep 0.1
     done
     return 1
