@@ -13,6 +13,9 @@
 namespace platform::d3dx {
 namespace {
 
+// Pixels staged at a time on their way to a default-pool surface.
+constexpr size_t kStageBandPixels = size_t(1) << 16;
+
 bool Inside(const RECT& r, const D3DSURFACE_DESC& desc) { return d3d9::RectInside(r, desc.Width, desc.Height); }
 
 }  // namespace
@@ -67,30 +70,38 @@ HRESULT WriteSurface(IDirect3DSurface9* surface, const RECT& rect, const uint32_
     const UINT w = UINT(rect.right - rect.left), h = UINT(rect.bottom - rect.top);
     if (pitch < w) return D3DERR_INVALIDCALL;
 
-    auto fill = [&](IDirect3DSurface9* target, const RECT* lockRect) {
+    // Rows [top, top + rows) of the pixels into a locked rectangle of `target`.
+    auto fill = [&](IDirect3DSurface9* target, const RECT* lockRect, UINT top, UINT rows) {
         D3DLOCKED_RECT locked;
         if (FAILED(target->LockRect(&locked, lockRect, 0))) return false;
-        for (UINT y = 0; y < h; ++y)
-            d3d9::FromArgb(desc.Format, argb + size_t(y) * pitch,
+        for (UINT y = 0; y < rows; ++y)
+            d3d9::FromArgb(desc.Format, argb + size_t(top + y) * pitch,
                            static_cast<uint8_t*>(locked.pBits) + ptrdiff_t(y) * locked.Pitch, w);
         target->UnlockRect();
         return true;
     };
-    if (fill(surface, &rect)) return D3D_OK;
+    if (fill(surface, &rect, 0, h)) return D3D_OK;
 
-    // A default-pool surface is filled as D3DX does it: a system-memory copy sent with UpdateSurface.
+    // A default-pool surface is filled as D3DX does it: system memory sent with UpdateSurface,
+    // here a band of rows at a time so that no copy of the whole rectangle is made.
     if (desc.Pool == D3DPOOL_DEFAULT) {
         IDirect3DDevice9* rawDevice = nullptr;
         if (SUCCEEDED(surface->GetDevice(&rawDevice))) {
             ComPtr<IDirect3DDevice9> device(rawDevice);
+            const UINT band = std::clamp<UINT>(UINT(kStageBandPixels / w), 1, h);
             IDirect3DSurface9* rawStage = nullptr;
-            if (SUCCEEDED(device->CreateOffscreenPlainSurface(w, h, desc.Format, D3DPOOL_SYSTEMMEM,
+            if (SUCCEEDED(device->CreateOffscreenPlainSurface(w, band, desc.Format, D3DPOOL_SYSTEMMEM,
                                                               &rawStage, nullptr))) {
                 ComPtr<IDirect3DSurface9> stage(rawStage);
-                POINT at{rect.left, rect.top};
-                if (fill(stage.Get(), nullptr) &&
-                    SUCCEEDED(device->UpdateSurface(stage.Get(), nullptr, surface, &at)))
-                    return D3D_OK;
+                bool sent = true;
+                for (UINT y = 0; y < h && sent; y += band) {
+                    const UINT rows = std::min(band, h - y);
+                    const RECT part{0, 0, LONG(w), LONG(rows)};
+                    const POINT at{rect.left, rect.top + LONG(y)};
+                    sent = fill(stage.Get(), &part, y, rows) &&
+                           SUCCEEDED(device->UpdateSurface(stage.Get(), &part, surface, &at));
+                }
+                if (sent) return D3D_OK;
             }
         }
     }

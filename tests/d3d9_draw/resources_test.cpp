@@ -384,6 +384,37 @@ TEST_F(DeviceResources, UpdateSurfaceCopiesASystemMemoryRectangleToTheBackBuffer
     src->Release();
 }
 
+// A rectangle larger than the copy's band, from an offset to an offset.
+TEST_F(DeviceResources, UpdateSurfaceCopiesALargeRectangleWhole) {
+    auto pattern = [](UINT x, UINT y) { return 0xFF000000u | (x << 12) | y; };
+    IDirect3DSurface9* src = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(300, 300, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &src, nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(src->LockRect(&lr, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < 300; ++y)
+        for (UINT x = 0; x < 300; ++x)
+            reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = pattern(x, y);
+    ASSERT_EQ(src->UnlockRect(), D3D_OK);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(device_->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr), D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(tex->GetSurfaceLevel(0, &level), D3D_OK);
+    const RECT s{5, 7, 295, 290};
+    const POINT p{100, 200};
+    ASSERT_EQ(device_->UpdateSurface(src, &s, level, &p), D3D_OK);
+    std::vector<uint32_t> read(512 * 512);
+    ASSERT_EQ(platform::d3d9::AsTexture(tex)->ReadPixels(0, nullptr, read.data(), 512), D3D_OK);
+    for (UINT y = 0; y < 512; ++y)
+        for (UINT x = 0; x < 512; ++x) {
+            const bool inside = x >= 100 && x < 390 && y >= 200 && y < 483;
+            ASSERT_EQ(read[y * 512 + x], inside ? pattern(x - 95, y - 193) : 0u) << x << "," << y;
+        }
+    level->Release();
+    tex->Release();
+    src->Release();
+}
+
 TEST_F(DeviceResources, UpdateSurfaceFillsADefaultTextureLevelFromXrgb) {
     IDirect3DSurface9* src = nullptr;
     ASSERT_EQ(device_->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &src, nullptr),

@@ -199,6 +199,20 @@ TEST_F(TextureFileTest, EveryPoolHoldsTheImage) {
     }
 }
 
+// A default-pool texture larger than what is staged at a time holds every pixel where it belongs.
+TEST_F(TextureFileTest, ADefaultPoolTextureIsFilledWhole) {
+    auto pattern = [](int x, int y) { return Argb(255, x & 0xFF, y & 0xFF, (x >> 8) | (y >> 8) << 4); };
+    WriteBytes("big.png", PngBytes(512, 384, false, pattern));
+    IDirect3DTexture9* texture = LoadEx("big.png", D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, D3DFMT_UNKNOWN,
+                                        D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0);
+    ASSERT_NE(texture, nullptr);
+    const std::vector<uint32_t> texels = Contents(texture, 0);
+    ASSERT_EQ(texels.size(), size_t(512 * 384));
+    for (int y = 0; y < 384; ++y)
+        for (int x = 0; x < 512; ++x) ASSERT_EQ(texels[size_t(y * 512 + x)] | 0xFF000000u, pattern(x, y)) << x << "," << y;
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
 TEST_F(TextureFileTest, FormatsFollowTheFileAndTheColourKey) {
     WriteBytes("rgb.png", PngBytes(4, 4, false, [](int, int) { return kRed; }));
     WriteBytes("rgba.png", PngBytes(4, 4, true, [](int, int) { return Argb(128, 0, 255, 0); }));
