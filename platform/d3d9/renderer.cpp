@@ -98,6 +98,9 @@ Renderer::Renderer() {
     userVertices_ = StreamBuffer(GlBuffer::Generate());
     userIndices_ = StreamBuffer(GlBuffer::Generate());
     for (auto& s : samplers_) s = GlSampler::Generate();
+    quadSampler_ = GlSampler::Generate();
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
 
 Renderer::~Renderer() = default;
@@ -110,6 +113,7 @@ void Renderer::Abandon() {
     userVertices_.Abandon();
     userIndices_.Abandon();
     for (auto& s : samplers_) s.Abandon();
+    quadSampler_.Abandon();
 }
 
 size_t StreamBuffer::Write(GLenum target, const void* data, size_t size, size_t align) {
@@ -248,12 +252,9 @@ void Renderer::DrawQuad(GLuint texture, float x, float y, float width, float hei
     }
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glBindSampler(0, samplers_[0].Get());
-    samplerSet_[0] = false;
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MIN_FILTER, filter);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MAG_FILTER, filter);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindSampler(0, quadSampler_.Get());
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_MIN_FILTER, filter);
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_MAG_FILTER, filter);
     glBindVertexArray(vao_.Get());
     EnableAttributes(0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);

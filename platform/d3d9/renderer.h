@@ -120,7 +120,9 @@ private:
     // The states each sampler was last set from; none until it is set.
     DWORD samplerStates_[8][D3DSAMP_COUNT] = {};
     bool samplerSet_[8] = {};
+    // The program and sampler of the cursor and of the stretched image, whatever the device's states.
     std::unique_ptr<Program> quadProgram_;
+    GlSampler quadSampler_;
     std::unordered_map<DWORD, std::unique_ptr<VertexLayout>> fvfLayouts_;
 };
 
