@@ -249,6 +249,8 @@ void Renderer::DrawQuad(GLuint texture, float x, float y, float width, float hei
         glEnable(GL_BLEND);
         glBlendEquation(GL_FUNC_ADD);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else {
+        glDisable(GL_BLEND);
     }
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -258,7 +260,6 @@ void Renderer::DrawQuad(GLuint texture, float x, float y, float width, float hei
     glBindVertexArray(vao_.Get());
     EnableAttributes(0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    glDisable(GL_BLEND);
 }
 
 }  // namespace platform::d3d9

@@ -638,19 +638,28 @@ TEST_F(DeviceResources, FullScreenPresentStretchesTheFrameSmoothlyOverTheScreen)
         Sleep(10);
         if (device_->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) device_->Reset(&pp_);
     }
+    // Grey frames until the window has taken the whole screen.
+    for (int i = 0; i < 100; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Clear(0xFF808080);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        if (ScreenPixel(screenW - 1, screenH - 1, 0x808080, std::chrono::milliseconds(20)) == 0x808080) break;
+    }
     // A colour in each quarter (as the screen shows them, without alpha).
     const DWORD quarter[4] = {0x2050A0, 0xE0C020, 0x10F060, 0xC03080};
     for (int q = 0; q < 4; ++q) {
         D3DRECT r = {q % 2 * w / 2, q / 2 * h / 2, (q % 2 + 1) * w / 2, (q / 2 + 1) * h / 2};
         ASSERT_EQ(device_->Clear(1, &r, D3DCLEAR_TARGET, quarter[q], 1.0f, 0), D3D_OK);
     }
-    // Presented until the window has taken the whole screen.
-    for (int i = 0; i < 100; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-        if (ScreenPixel(screenW - 1, screenH - 1, quarter[3], std::chrono::milliseconds(20)) == quarter[3]) break;
-    }
+    // The last draw's blending, which keeps what is there, does not touch the presented image.
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    Begin();
+    DrawRect(0, 0, 8, 8, 0xFFFFFFFF);
+    End();
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     // The corners of the screen show the corners of the frame.
     EXPECT_EQ(ScreenPixel(0, 0, quarter[0]), quarter[0]);
     EXPECT_EQ(ScreenPixel(screenW - 1, 0, quarter[1]), quarter[1]);
