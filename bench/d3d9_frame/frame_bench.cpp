@@ -1,5 +1,6 @@
 // The device's frames at 1024 x 768, CPU time of the whole process per frame:
-// - BM_BareClearSwap: the floor, a bare SDL2 + OpenGL clear and swap of a window of that size;
+// - BM_BareClearSwap: the floor, a bare SDL2 + OpenGL clear and swap of a window of that size (0)
+//   and of the whole screen (1), the size a full-screen frame fills;
 // - BM_EmptyFrame: Clear + Present, windowed (0) and full screen (1);
 // - BM_BoardFrame: a frame of the kind the game draws: a few thousand lit, textured triangles
 //   from buffers, a stencil shadow volume of a few hundred triangles in two passes, the darkening
@@ -288,7 +289,8 @@ private:
     std::vector<Position> volume_;
 };
 
-// A bare SDL2 + OpenGL 3.3 window of the same size: clear colour, depth and stencil, then swap.
+// A bare SDL2 + OpenGL 3.3 window of the same size or of the screen's: clear colour, depth and
+// stencil, then swap.
 void BM_BareClearSwap(benchmark::State& state) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         state.SkipWithError("no display");
@@ -300,7 +302,16 @@ void BM_BareClearSwap(benchmark::State& state) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_Window* window = SDL_CreateWindow("bare", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+    bool full = state.range(0) != 0;
+    SDL_DisplayMode screen = {};
+    if (full && SDL_GetDesktopDisplayMode(0, &screen) != 0) {
+        state.SkipWithError("no display mode");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return;
+    }
+    int width = full ? screen.w : kWidth, height = full ? screen.h : kHeight;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | (full ? SDL_WINDOW_BORDERLESS : 0);
+    SDL_Window* window = SDL_CreateWindow("bare", 0, 0, width, height, flags);
     SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
     if (!context) {
         state.SkipWithError("no OpenGL context");
@@ -319,7 +330,7 @@ void BM_BareClearSwap(benchmark::State& state) {
     SDL_GL_ResetAttributes();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
-BENCHMARK(BM_BareClearSwap)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_BareClearSwap)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
 void BM_EmptyFrame(benchmark::State& state) {
     Scene scene;

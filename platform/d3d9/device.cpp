@@ -60,10 +60,7 @@ HRESULT Device::Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD be
     HRESULT hr = ApplyPresentParameters(&pp);
     if (FAILED(hr)) return hr;
 
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    win32::SetGlAttributes();
     context_ = SDL_GL_CreateContext(window_->sdl);
     if (!context_) return D3DERR_NOTAVAILABLE;
     if (!MakeCurrent()) return D3DERR_NOTAVAILABLE;

@@ -192,6 +192,21 @@ protected:
 
 private:
     Device() = default;
+
+    // A colour image with its framebuffer.
+    struct ColorTarget {
+        GlFramebuffer fbo;
+        GlTexture color;
+        void Reset() {
+            fbo.Reset();
+            color.Reset();
+        }
+        void Abandon() {
+            fbo.Abandon();
+            color.Abandon();
+        }
+    };
+
     HRESULT Init(Direct3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                  D3DPRESENT_PARAMETERS* params);
     HRESULT ApplyPresentParameters(D3DPRESENT_PARAMETERS* params);
@@ -213,9 +228,9 @@ private:
     // Framebuffer, viewport, rasteriser, depth, stencil, colour mask and blending.
     void ApplyOutputState(bool pretransformed);
     // The image to show when the back buffer fills the client area: the back buffer itself.
-    GLuint PresentBackBuffer();
+    const ColorTarget& PresentBackBuffer();
     // The image to show otherwise: the client area with the back buffer (or `src` of it) in it.
-    GLuint ComposeClientImage(const RECT& src, const RECT* dst, int clientW, int clientH);
+    const ColorTarget& ComposeClientImage(const RECT& src, const RECT* dst, int clientW, int clientH);
 
     Direct3D9* d3d_ = nullptr;  // holds a reference
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
@@ -228,19 +243,6 @@ private:
     DeviceState state_;
     DeviceCondition condition_ = DeviceCondition::Operational;
     bool inScene_ = false;
-    // A colour image with its framebuffer.
-    struct ColorTarget {
-        GlFramebuffer fbo;
-        GlTexture color;
-        void Reset() {
-            fbo.Reset();
-            color.Reset();
-        }
-        void Abandon() {
-            fbo.Abandon();
-            color.Abandon();
-        }
-    };
     // The back buffer and a spare of its size, both on the one depth-stencil buffer. Present swaps
     // them: the spare then holds the front buffer, and the back buffer's content until it is drawn on.
     ColorTarget back_, spare_;

@@ -95,21 +95,24 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
         // The client area as the program sees it: in full screen, the display mode's size.
         int clientW = params_.Windowed ? drawW : int(params_.BackBufferWidth);
         int clientH = params_.Windowed ? drawH : int(params_.BackBufferHeight);
-        GLuint image = 0;
+        const ColorTarget* image = nullptr;
         if (!src && !dst && UINT(clientW) == params_.BackBufferWidth && UINT(clientH) == params_.BackBufferHeight) {
-            image = PresentBackBuffer();
+            image = &PresentBackBuffer();
         } else {
             RECT s = src ? *src : RECT{0, 0, LONG(params_.BackBufferWidth), LONG(params_.BackBufferHeight)};
-            image = ComposeClientImage(s, dst, clientW, clientH);
+            image = &ComposeClientImage(s, dst, clientW, clientH);
         }
-        // The window's rows are bottom first.
-        bool same = clientW == drawW && clientH == drawH;
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, image);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, clientW, clientH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT,
-                          same ? GL_NEAREST : GL_LINEAR);
+        if (clientW == drawW && clientH == drawH) {
+            // The window's rows are bottom first.
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, image->fbo.Get());
+            glBlitFramebuffer(0, 0, clientW, clientH, 0, drawH, drawW, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        } else {
+            if (!renderer_) renderer_ = std::make_unique<Renderer>();
+            renderer_->DrawStretched(image->color.Get(), drawW, drawH);
+        }
     }
     SDL_GL_SwapWindow(window_->sdl);
     glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo.Get());
@@ -117,14 +120,14 @@ HRESULT Device::Present(const RECT* src, const RECT* dst, HWND, const void*) {
     return D3D_OK;
 }
 
-GLuint Device::PresentBackBuffer() {
+const Device::ColorTarget& Device::PresentBackBuffer() {
     front_ = Front::Spare;
     bool cursor = cursorVisible_ && cursorTexture_;
     if (!cursor) {
         // The back buffer becomes the front one and keeps its content there until it is drawn on.
         if (!backInSpare_) std::swap(back_, spare_);
         backInSpare_ = true;
-        return spare_.fbo.Get();
+        return spare_;
     }
     // The device cursor is part of the presented image only: the back buffer keeps its content.
     RestoreBackBuffer();
@@ -133,10 +136,10 @@ GLuint Device::PresentBackBuffer() {
     if (!renderer_) renderer_ = std::make_unique<Renderer>();
     renderer_->DrawCursor(cursorTexture_.Get(), cursorX_ - int(cursorHotX_), cursorY_ - int(cursorHotY_),
                           int(cursorW_), int(cursorH_), w, h);
-    return spare_.fbo.Get();
+    return spare_;
 }
 
-GLuint Device::ComposeClientImage(const RECT& s, const RECT* dst, int clientW, int clientH) {
+const Device::ColorTarget& Device::ComposeClientImage(const RECT& s, const RECT* dst, int clientW, int clientH) {
     RestoreBackBuffer();
     if (!clientImage_.fbo || clientW_ != clientW || clientH_ != clientH) {
         clientImage_.Reset();
@@ -163,7 +166,7 @@ GLuint Device::ComposeClientImage(const RECT& s, const RECT* dst, int clientW, i
                               int(cursorW_), int(cursorH_), clientW, clientH);
     }
     front_ = Front::ClientImage;
-    return clientImage_.fbo.Get();
+    return clientImage_;
 }
 
 HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destination) {

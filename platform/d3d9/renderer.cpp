@@ -98,6 +98,9 @@ Renderer::Renderer() {
     userVertices_ = StreamBuffer(GlBuffer::Generate());
     userIndices_ = StreamBuffer(GlBuffer::Generate());
     for (auto& s : samplers_) s = GlSampler::Generate();
+    quadSampler_ = GlSampler::Generate();
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
 
 Renderer::~Renderer() = default;
@@ -105,11 +108,12 @@ Renderer::~Renderer() = default;
 void Renderer::Abandon() {
     for (auto& entry : programs_)
         if (entry.second) entry.second->program.Abandon();
-    if (cursorProgram_) cursorProgram_->program.Abandon();
+    if (quadProgram_) quadProgram_->program.Abandon();
     vao_.Abandon();
     userVertices_.Abandon();
     userIndices_.Abandon();
     for (auto& s : samplers_) s.Abandon();
+    quadSampler_.Abandon();
 }
 
 size_t StreamBuffer::Write(GLenum target, const void* data, size_t size, size_t align) {
@@ -201,9 +205,19 @@ const VertexLayout* Renderer::FvfLayout(DWORD fvf) {
 }
 
 void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH) {
-    if (!cursorProgram_) {
-        // A quad in pixels of the bound framebuffer, whose rows are stored top first.
-        cursorProgram_ = BuildProgram(
+    DrawQuad(texture, float(x), float(y), float(width), float(height), drawW, drawH, GL_NEAREST, true);
+}
+
+void Renderer::DrawStretched(GLuint texture, int drawW, int drawH) {
+    // The image's top row goes to the window's top, which is its last row.
+    DrawQuad(texture, 0.0f, float(drawH), float(drawW), -float(drawH), drawW, drawH, GL_LINEAR, false);
+}
+
+void Renderer::DrawQuad(GLuint texture, float x, float y, float width, float height, int drawW, int drawH,
+                        GLint filter, bool blend) {
+    if (!quadProgram_) {
+        // One texture fetch per pixel: llvmpipe fills such a quad on its fast path.
+        quadProgram_ = BuildProgram(
             "#version 330 core\n"
             "uniform vec4 uRect;\n"  // x, y, width, height
             "uniform vec2 uSize;\n"
@@ -219,11 +233,11 @@ void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, i
             "in vec2 vUv;\n"
             "out vec4 outColor;\n"
             "void main() { outColor = texture(uImage, vUv); }\n");
-        if (!cursorProgram_) return;
+        if (!quadProgram_) return;
     }
-    GLuint prog = cursorProgram_->program.Get();
+    GLuint prog = quadProgram_->program.Get();
     glUseProgram(prog);
-    glUniform4f(glGetUniformLocation(prog, "uRect"), float(x), float(y), float(width), float(height));
+    glUniform4f(glGetUniformLocation(prog, "uRect"), x, y, width, height);
     glUniform2f(glGetUniformLocation(prog, "uSize"), float(drawW), float(drawH));
     glUniform1i(glGetUniformLocation(prog, "uImage"), 0);
     glViewport(0, 0, drawW, drawH);
@@ -231,21 +245,21 @@ void Renderer::DrawCursor(GLuint texture, int x, int y, int width, int height, i
     glDisable(GL_STENCIL_TEST);
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (blend) {
+        glEnable(GL_BLEND);
+        glBlendEquation(GL_FUNC_ADD);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else {
+        glDisable(GL_BLEND);
+    }
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glBindSampler(0, samplers_[0].Get());
-    samplerSet_[0] = false;
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(samplers_[0].Get(), GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindSampler(0, quadSampler_.Get());
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_MIN_FILTER, filter);
+    glSamplerParameteri(quadSampler_.Get(), GL_TEXTURE_MAG_FILTER, filter);
     glBindVertexArray(vao_.Get());
     EnableAttributes(0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    glDisable(GL_BLEND);
 }
 
 }  // namespace platform::d3d9

@@ -96,8 +96,15 @@ public:
 
     // Draws the device cursor into the bound framebuffer (rows top first) at a pixel position.
     void DrawCursor(GLuint texture, int x, int y, int width, int height, int drawW, int drawH);
+    // Draws `texture` smoothly stretched over the whole bound framebuffer, whose rows are stored
+    // bottom first (the window's).
+    void DrawStretched(GLuint texture, int drawW, int drawH);
 
 private:
+    // Draws `texture` over a rectangle in pixels of the bound framebuffer (negative sizes mirror).
+    void DrawQuad(GLuint texture, float x, float y, float width, float height, int drawW, int drawH, GLint filter,
+                  bool blend);
+
     bool clipControl_ = false;
     bool anisotropy_ = false;
     bool mirrorOnce_ = false;
@@ -113,7 +120,9 @@ private:
     // The states each sampler was last set from; none until it is set.
     DWORD samplerStates_[8][D3DSAMP_COUNT] = {};
     bool samplerSet_[8] = {};
-    std::unique_ptr<Program> cursorProgram_;
+    // The program and sampler of the cursor and of the stretched image, whatever the device's states.
+    std::unique_ptr<Program> quadProgram_;
+    GlSampler quadSampler_;
     std::unordered_map<DWORD, std::unique_ptr<VertexLayout>> fvfLayouts_;
 };
 

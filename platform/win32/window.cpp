@@ -102,6 +102,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     std::string title = platform::win32::Utf8FromCp1252(windowName);
 
     auto window = std::make_shared<Window>();
+    platform::win32::SetGlAttributes();
     window->sdl = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
     if (!window->sdl) return nullptr;
     window->sdlId = SDL_GetWindowID(window->sdl);

@@ -416,6 +416,16 @@ std::string Utf8FromCp1252(const char* text) {
     return out;
 }
 
+void SetGlAttributes() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Without depth and stencil, llvmpipe draws a stretched image into the window on its fast path.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+}
+
 bool WindowManagerRunning(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);

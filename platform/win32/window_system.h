@@ -128,6 +128,11 @@ std::string Utf8FromCp1252(const char* text);
 // The SDL window behind a window handle, or null.
 SDL_Window* SdlWindowOf(HWND hwnd);
 
+// The OpenGL attributes of the windows and of the contexts that draw into them, set before either
+// is made so that the two agree: OpenGL 3.3 core, double-buffered, colour only (depth and stencil
+// live with the device's back buffer).
+void SetGlAttributes();
+
 // Whether a window manager looks after the window's screen.
 bool WindowManagerRunning(SDL_Window* window);
 

@@ -611,12 +611,13 @@ TEST_F(DeviceResources, TheDeviceCursorShowsInThePresentedImage) {
     shot->Release();
 }
 
-// What the X server shows at (x, y) of the screen, as 0xRRGGBB; waits up to a second for `expected`.
-unsigned long ScreenPixel(LONG x, LONG y, unsigned long expected) {
+// What the X server shows at (x, y) of the screen, as 0xRRGGBB; waits up to `wait` for `expected`.
+unsigned long ScreenPixel(LONG x, LONG y, unsigned long expected,
+                          std::chrono::milliseconds wait = std::chrono::seconds(1)) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return ~0ul;
     unsigned long pixel = ~0ul;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    auto end = std::chrono::steady_clock::now() + wait;
     do {
         XImage* image = XGetImage(display, DefaultRootWindow(display), int(x), int(y), 1, 1, AllPlanes, ZPixmap);
         if (image) {
@@ -649,6 +650,61 @@ TEST_F(DeviceResources, PresentShowsTheFrameInTheWindow) {
         EXPECT_EQ(ScreenPixel(origin.x + client.right - 1, origin.y + client.bottom - 1, 0x00FF00), 0x00FF00ul);
         EXPECT_EQ(ScreenPixel(origin.x + client.right / 2, origin.y + client.bottom / 2, 0x2050A0), 0x2050A0ul);
     }
+}
+
+TEST_F(DeviceResources, FullScreenPresentStretchesTheFrameSmoothlyOverTheScreen) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    const int w = 640, h = 480, screenW = int(desktop.Width), screenH = int(desktop.Height);
+    if (screenW <= w || screenH <= h) GTEST_SKIP() << "the screen is not larger than the mode";
+    device_->Release();
+    device_ = nullptr;
+    pp_.Windowed = FALSE;
+    pp_.BackBufferWidth = UINT(w);
+    pp_.BackBufferHeight = UINT(h);
+    if (FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, hwnd_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp_, &device_)))
+        GTEST_SKIP() << "no full-screen mode on this display";
+    // The switch may have its own focus events.
+    for (int i = 0; i < 50 && device_->TestCooperativeLevel() != D3D_OK; ++i) {
+        Sleep(10);
+        if (device_->TestCooperativeLevel() == D3DERR_DEVICENOTRESET) device_->Reset(&pp_);
+    }
+    // Grey frames until the window has taken the whole screen.
+    for (int i = 0; i < 100; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Clear(0xFF808080);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        if (ScreenPixel(screenW - 1, screenH - 1, 0x808080, std::chrono::milliseconds(20)) == 0x808080) break;
+    }
+    // A colour in each quarter (as the screen shows them, without alpha).
+    const DWORD quarter[4] = {0x2050A0, 0xE0C020, 0x10F060, 0xC03080};
+    for (int q = 0; q < 4; ++q) {
+        D3DRECT r = {q % 2 * w / 2, q / 2 * h / 2, (q % 2 + 1) * w / 2, (q / 2 + 1) * h / 2};
+        ASSERT_EQ(device_->Clear(1, &r, D3DCLEAR_TARGET, quarter[q], 1.0f, 0), D3D_OK);
+    }
+    // The last draw's blending, which keeps what is there, does not touch the presented image.
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    Begin();
+    DrawRect(0, 0, 8, 8, 0xFFFFFFFF);
+    End();
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // The corners of the screen show the corners of the frame.
+    EXPECT_EQ(ScreenPixel(0, 0, quarter[0]), quarter[0]);
+    EXPECT_EQ(ScreenPixel(screenW - 1, 0, quarter[1]), quarter[1]);
+    EXPECT_EQ(ScreenPixel(0, screenH - 1, quarter[2]), quarter[2]);
+    EXPECT_EQ(ScreenPixel(screenW - 1, screenH - 1, quarter[3]), quarter[3]);
+    // Across the middle of the top half the two colours blend, texel centres to pixel centres.
+    int x = screenW / 2;
+    double t = (x + 0.5) * w / screenW - 0.5, f = t - std::floor(t);
+    ASSERT_EQ(int(std::floor(t)), w / 2 - 1);
+    DWORD blend = 0;
+    for (int c = 0; c < 3; ++c)
+        blend |= DWORD(std::lround((1 - f) * Channel(quarter[0], c) + f * Channel(quarter[1], c))) << (8 * c);
+    unsigned long seen = ScreenPixel(x, screenH / 4, blend);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(Channel(DWORD(seen), c), Channel(blend, c), 2) << c;
 }
 
 }  // namespace
