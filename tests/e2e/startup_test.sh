@@ -15,12 +15,12 @@ xdotool windowfocus --sync "$box"
 press Tab
 press Return
 win=$(wait_window "$TITLE") || fail "no game window"
-sleep 1
-[ "$(geometry "$win")" = "1024x768" ] || fail "client area is $(geometry "$win")"
+# The window shows before the question; the answer sizes it and writes options.txt.
+wait_for 10 eval '[ "$(geometry "$win")" = "1024x768" ]' || fail "client area is $(geometry "$win")"
 # The program's own 32 x 32 icon is the window's icon.
 xprop -id "$win" _NET_WM_ICON | grep -q "Icon (32 x 32)" || fail "the window has no 32 x 32 icon"
 expected=$(printf 'WinWidth 1024\r\nWinHeight 768\r\nWindowed TRUE\r\n\r\nDEVICE TYPE D3DDEVTYPE_HAL\r\nb2SidedStencils true\r\npsVersion true\r\n' | od -c)
-[ "$(od -c < "$BIN/options.txt")" = "$expected" ] || fail "options.txt: $(od -c < "$BIN/options.txt")"
+wait_for 10 eval '[ "$(od -c < "$BIN/options.txt")" = "$expected" ]' || fail "options.txt: $(od -c < "$BIN/options.txt")"
 xdotool windowfocus --sync "$win"
 press Escape
 wait_exit || fail "Escape did not end the game"
@@ -33,8 +33,7 @@ eval "$(xdotool getwindowgeometry --shell "$box")"
 # The answers stand at the bottom right, No last: 88 x 28 buttons, 16 pixels from the edges.
 xdotool mousemove --window "$box" $((WIDTH - 16 - 44)) $((HEIGHT - 16 - 14)) click 1
 win=$(wait_window "$TITLE") || fail "no game window after the click"
-sleep 1
-grep -q "Windowed TRUE" "$BIN/options.txt" || fail "the click did not answer No"
+wait_for 10 grep -q "Windowed TRUE" "$BIN/options.txt" || fail "the click did not answer No"
 "$XCLOSE" "$win" || fail "could not ask the window to close"
 wait_exit || fail "closing the window did not end the game"
 [ "$STATUS" = 0 ] || fail "closing ended with status $STATUS"
@@ -45,10 +44,9 @@ box=$(wait_window "$QUESTION") || fail "no question box"
 xdotool windowfocus --sync "$box"
 press Return
 win=$(wait_window "$TITLE") || fail "no game window"
-sleep 1
 screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
-[ "$(geometry "$win")" = "$screen" ] || fail "full screen window is $(geometry "$win"), screen $screen"
-grep -q "Windowed FALSE" "$BIN/options.txt" || fail "options.txt is not full screen"
+wait_for 10 eval '[ "$(geometry "$win")" = "$screen" ]' || fail "full screen window is $(geometry "$win"), screen $screen"
+wait_for 10 grep -q "Windowed FALSE" "$BIN/options.txt" || fail "options.txt is not full screen"
 xdotool windowfocus --sync "$win"
 press Escape
 wait_exit || fail "Escape did not end the full-screen game"
