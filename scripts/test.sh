@@ -10,16 +10,19 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS="detect_leaks=1"
 
+# Without -noreset the X server resets whenever its last client has gone, and a game starting at
+# that moment cannot connect.
+xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
+
 run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@"
   cmake --build "$dir" -j"$jobs"
   local status=0
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure --timeout 300 -LE e2e || status=1
+  "${xvfb[@]}" ctest --test-dir "$dir" --output-on-failure --timeout 300 -LE e2e || status=1
   # The end-to-end runs drive the whole game through a shared virtual display: one that fails is
   # shown and run once more.
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$dir" --output-on-failure --timeout 300 -L e2e --repeat until-pass:2 || status=1
+  "${xvfb[@]}" ctest --test-dir "$dir" --output-on-failure --timeout 300 -L e2e --repeat until-pass:2 || status=1
   return $status
 }
 
