@@ -2,6 +2,7 @@
 #include "d3dx9/xfile/xfileio.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,17 @@ namespace xfile {
 namespace {
 
 constexpr off_t kMapFrom = off_t(1) << 20;
+
+// A large file makes large objects, freed and made again at the next load. malloc would hand
+// that memory back to the kernel and fault it in page by page once more; keep it in the heap.
+void keepHeapMemory() {
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+        return true;
+    }();
+    (void)done;
+}
 
 }  // namespace
 
@@ -31,6 +43,7 @@ bool readWholeFile(const std::string& path, FileBytes& out) {
     // A large file is mapped with its pages in place rather than copied: heap memory that big is
     // fresh from the kernel on every load and faults in page by page.
     if (st.st_size >= kMapFrom) {
+        keepHeapMemory();
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return false;
         void* p = MAP_FAILED;
