@@ -15,7 +15,7 @@ namespace xfile {
 
 namespace {
 
-constexpr off_t kMapFrom = off_t(1) << 20;
+constexpr off_t kMapFrom = off_t(1) << 20;  // bytes of the smallest file mapped
 
 // A large file makes large objects, freed and made again at the next load. malloc would hand
 // that memory back to the kernel and fault it in page by page once more; keep it in the heap.

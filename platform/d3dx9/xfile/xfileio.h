@@ -13,7 +13,8 @@ struct FileRelease {
     void operator()(uint8_t* p) const;
 };
 
-// The bytes of a whole file, read into memory that is not cleared first.
+// The bytes of a whole file: a large one mapped read-only, a small one read into memory that is
+// not cleared first.
 struct FileBytes {
     std::unique_ptr<uint8_t[], FileRelease> data;
     size_t size = 0;
