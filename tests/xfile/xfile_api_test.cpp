@@ -166,6 +166,7 @@ protected:
     }
     void TearDown() override {
         std::remove((dir_ + "/Models/Board.x").c_str());
+        std::remove((dir_ + "/Models/Large.x").c_str());
         rmdir((dir_ + "/Models").c_str());
         rmdir(dir_.c_str());
     }
@@ -198,6 +199,13 @@ TEST_F(FromFile, WindowsPathsAndCaseDifferences) {
     const HRESULT relative = open("models\\board.X", D3DXF_FILELOAD_FROMFILE);
     ASSERT_EQ(0, chdir(cwd));
     EXPECT_EQ(S_OK, relative);
+}
+
+// Large files are mapped rather than read: the same objects come out.
+TEST_F(FromFile, LargeFiles) {
+    const std::string path = dir_ + "/Models/Large.x";
+    std::ofstream(path, std::ios::binary) << sampleTriangleFile() << "\n// " << std::string(3 << 20, 'x') << "\n";
+    EXPECT_EQ(S_OK, open(path.c_str(), D3DXF_FILELOAD_FROMFILE));
 }
 
 TEST_F(FromFile, MissingFilesAndFolders) {

@@ -7,9 +7,16 @@
 
 namespace xfile {
 
-// The bytes of a whole file, read into memory that is not cleared first.
+// Frees a buffer of readWholeFile: a mapping of `mapped` bytes, or an array when that is 0.
+struct FileRelease {
+    size_t mapped = 0;
+    void operator()(uint8_t* p) const;
+};
+
+// The bytes of a whole file: a large one mapped read-only, a small one read into memory that is
+// not cleared first.
 struct FileBytes {
-    std::unique_ptr<uint8_t[]> data;
+    std::unique_ptr<uint8_t[], FileRelease> data;
     size_t size = 0;
 };
 
