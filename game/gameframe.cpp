@@ -74,8 +74,9 @@ static void ReleaseForRebuild() {
 static bool ReloadAfterRebuild() {
     g_Mouse.CreateCursor();
     g_bBoardReleased = 0;
+    // The reset took the states back to their defaults; the load sets the board's own.
+    SetDefaultStates(g_pd3dDevice, &g_d3dpp);
     if (!LoadBoard(g_hWnd)) return false;
-    SetBoardStates();
     // The board release took the text font with it; the input devices live on in g_Mouse and g_Keyboard.
     CreateTextFont("Typewriter");
     memcpy(g_CardDrawn, s_SavedPlay.drawn, sizeof(g_CardDrawn));

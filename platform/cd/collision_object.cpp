@@ -68,25 +68,24 @@ public:
 
     void EndModel() override {
         modelTriangles_ = triangles_.size();
+        Place();
         Build();
     }
 
+    // Called whenever the frame moves: the matrix is only kept until a collision test needs it.
     void SetWorldMatrix(D3DXMATRIX* pMatrix) override {
         if (pMatrix == nullptr) return;
         placed_ = Finite(*pMatrix);
         if (!placed_) return;
-        Placement p = Split(*pMatrix);
-        pose_ = p.pose;
-        const double size = std::max(1.0, modelShape_.cwiseAbs().maxCoeff());
-        shape_ = p.shape;
-        if (model_ && (shape_ - modelShape_).cwiseAbs().maxCoeff() > kShapeTolerance * size) Build();
+        matrix_ = *pMatrix;
+        moved_ = true;
     }
 
     void Reserved() override {}
 
     bool Collide(CCollisionObject* pOther, int) override {
-        const CollisionModel* other = static_cast<CollisionModel*>(pOther);
-        if (other == nullptr || !Ready() || !other->Ready()) return false;
+        CollisionModel* other = static_cast<CollisionModel*>(pOther);
+        if (other == nullptr || !Prepare() || !other->Prepare()) return false;
         fcl::CollisionRequestd request;
         fcl::CollisionResultd result;
         fcl::collide(model_.get(), pose_, other->model_.get(), other->pose_, request, result);
@@ -94,7 +93,23 @@ public:
     }
 
 private:
-    bool Ready() const { return model_ != nullptr && placed_; }
+    // Takes the last world matrix into the pose and the shape.
+    void Place() {
+        if (!moved_) return;
+        moved_ = false;
+        Placement p = Split(matrix_);
+        pose_ = p.pose;
+        shape_ = p.shape;
+    }
+
+    // Placed, with the model rebuilt if the shape changed; false without a model or a usable matrix.
+    bool Prepare() {
+        if (model_ == nullptr || !placed_) return false;
+        Place();
+        const double size = std::max(1.0, modelShape_.cwiseAbs().maxCoeff());
+        if ((shape_ - modelShape_).cwiseAbs().maxCoeff() > kShapeTolerance * size) Build();
+        return model_ != nullptr;
+    }
 
     // The model of the triangles up to the last EndModel, in the current shape.
     void Build() {
@@ -118,6 +133,8 @@ private:
     Eigen::Matrix3d modelShape_ = Eigen::Matrix3d::Identity();
     Eigen::Matrix3d shape_ = Eigen::Matrix3d::Identity();
     fcl::Transform3d pose_ = fcl::Transform3d::Identity();
+    D3DXMATRIX matrix_ = {};
+    bool moved_ = false;
     bool placed_ = true;
 };
 

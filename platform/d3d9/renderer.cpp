@@ -234,12 +234,15 @@ void Renderer::DrawQuad(GLuint texture, float x, float y, float width, float hei
             "out vec4 outColor;\n"
             "void main() { outColor = texture(uImage, vUv); }\n");
         if (!quadProgram_) return;
+        GLuint prog = quadProgram_->program.Get();
+        glUseProgram(prog);
+        glUniform1i(glGetUniformLocation(prog, "uImage"), 0);
+        quadRect_ = glGetUniformLocation(prog, "uRect");
+        quadSize_ = glGetUniformLocation(prog, "uSize");
     }
-    GLuint prog = quadProgram_->program.Get();
-    glUseProgram(prog);
-    glUniform4f(glGetUniformLocation(prog, "uRect"), x, y, width, height);
-    glUniform2f(glGetUniformLocation(prog, "uSize"), float(drawW), float(drawH));
-    glUniform1i(glGetUniformLocation(prog, "uImage"), 0);
+    glUseProgram(quadProgram_->program.Get());
+    glUniform4f(quadRect_, x, y, width, height);
+    glUniform2f(quadSize_, float(drawW), float(drawH));
     glViewport(0, 0, drawW, drawH);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_STENCIL_TEST);

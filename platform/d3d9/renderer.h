@@ -122,6 +122,7 @@ private:
     bool samplerSet_[8] = {};
     // The program and sampler of the cursor and of the stretched image, whatever the device's states.
     std::unique_ptr<Program> quadProgram_;
+    GLint quadRect_ = -1, quadSize_ = -1;
     GlSampler quadSampler_;
     std::unordered_map<DWORD, std::unique_ptr<VertexLayout>> fvfLayouts_;
 };

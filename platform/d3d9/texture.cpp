@@ -258,6 +258,7 @@ HRESULT Texture::ReadPixels(UINT level, const RECT* rect, uint32_t* argb, size_t
 }
 
 void Texture::Upload(UINT level, const RECT& r) {
+    if (!gl_) return;  // made from the memory when first drawn
     const ImageStore& store = levels_[level]->Store();
     if (format_ == D3DFMT_A8R8G8B8) {  // the memory holds the words OpenGL takes
         const uint8_t* at = store.Row(UINT(r.top)) + size_t(r.left) * 4;
@@ -273,6 +274,7 @@ void Texture::Upload(UINT level, const RECT& r) {
 }
 
 void Texture::WriteGl(UINT level, const RECT& r, const uint32_t* argb, size_t pitch) {
+    if (format_ == D3DFMT_A8R8G8B8) return SendToGl(level, r, argb, pitch);
     // Through the format and back, so that OpenGL holds what the memory would.
     const size_t w = size_t(r.right - r.left), rows = BandRows(w);
     std::vector<uint32_t> pixels(w * std::min(rows, size_t(r.bottom - r.top)));

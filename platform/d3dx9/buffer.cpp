@@ -1,8 +1,9 @@
 // ID3DXBuffer: a block of memory with a reference count.
-#include <d3dx9core.h>
+#include "d3dx9/buffer.h"
 
 #include "common/com.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -34,3 +35,16 @@ HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer) {
     }
     return D3D_OK;
 }
+
+namespace platform::d3dx {
+
+HRESULT CopyToBuffer(const void* bytes, size_t size, LPD3DXBUFFER* out) {
+    LPD3DXBUFFER buffer = nullptr;
+    HRESULT hr = D3DXCreateBuffer(DWORD(size), &buffer);
+    if (FAILED(hr)) return hr;
+    if (size) std::memcpy(buffer->GetBufferPointer(), bytes, size);
+    *out = buffer;
+    return D3D_OK;
+}
+
+}  // namespace platform::d3dx

@@ -2,6 +2,7 @@
 #include <d3dx9shader.h>
 
 #include "common/paths.h"
+#include "d3dx9/buffer.h"
 #include "d3dx9/xfile/xfileio.h"
 
 #include <algorithm>
@@ -629,13 +630,6 @@ std::vector<DWORD> Assembler::Run() {
     return tokens_;
 }
 
-// Copies bytes into a new D3DX buffer.
-HRESULT MakeBuffer(const void* bytes, size_t size, LPD3DXBUFFER* out) {
-    HRESULT hr = D3DXCreateBuffer(DWORD(size), out);
-    if (SUCCEEDED(hr) && size) std::memcpy((*out)->GetBufferPointer(), bytes, size);
-    return hr;
-}
-
 HRESULT Assemble(const Source& source, const std::string& text, const D3DXMACRO* defines, ID3DXInclude* include,
                  bool filesByDefault, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs) {
     std::string message;
@@ -643,13 +637,13 @@ HRESULT Assemble(const Source& source, const std::string& text, const D3DXMACRO*
         Preprocessor pre(defines, include, filesByDefault);
         pre.Run(source, text);
         std::vector<DWORD> tokens = Assembler(pre).Run();
-        return MakeBuffer(tokens.data(), tokens.size() * sizeof(DWORD), ppShader);
+        return platform::d3dx::CopyToBuffer(tokens.data(), tokens.size() * sizeof(DWORD), ppShader);
     } catch (const AsmError& e) {
         message = e.message + "\n";
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    if (ppErrorMsgs) MakeBuffer(message.c_str(), message.size() + 1, ppErrorMsgs);
+    if (ppErrorMsgs) platform::d3dx::CopyToBuffer(message.c_str(), message.size() + 1, ppErrorMsgs);
     return D3DXERR_INVALIDDATA;
 }
 
@@ -676,7 +670,7 @@ HRESULT WINAPI D3DXAssembleShaderFromFileA(LPCSTR pSrcFile, CONST D3DXMACRO* pDe
     if (!xfile::readWholeFile(platform::MapPath(pSrcFile), contents)) {
         if (ppErrorMsgs) {
             std::string message = std::string(pSrcFile) + ": error: cannot open the file\n";
-            MakeBuffer(message.c_str(), message.size() + 1, ppErrorMsgs);
+            platform::d3dx::CopyToBuffer(message.c_str(), message.size() + 1, ppErrorMsgs);
         }
         return D3DXERR_INVALIDDATA;
     }

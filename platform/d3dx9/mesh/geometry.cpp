@@ -1,6 +1,7 @@
 // Bounds of positions and rays against meshes.
 #include <d3dx9mesh.h>
 
+#include "d3dx9/buffer.h"
 #include "d3dx9/mesh/vertex_format.h"
 
 #include <cmath>
@@ -177,10 +178,8 @@ HRESULT WINAPI D3DXIntersect(LPD3DXBASEMESH pMesh, const D3DXVECTOR3* pRayPos, c
     }
     if (pCountOfHits) *pCountOfHits = count;
     if (ppAllHits && !hits.empty()) {
-        LPD3DXBUFFER buffer = nullptr;
-        if (FAILED(hr = D3DXCreateBuffer(DWORD(hits.size() * sizeof(D3DXINTERSECTINFO)), &buffer))) return hr;
-        std::memcpy(buffer->GetBufferPointer(), hits.data(), hits.size() * sizeof(D3DXINTERSECTINFO));
-        *ppAllHits = buffer;
+        if (FAILED(hr = platform::d3dx::CopyToBuffer(hits.data(), hits.size() * sizeof(D3DXINTERSECTINFO), ppAllHits)))
+            return hr;
     }
     return D3D_OK;
 }

@@ -1,4 +1,5 @@
 // Mesh optimisation: faces sorted by attribute, vertices compacted and grouped by attribute.
+#include "d3dx9/buffer.h"
 #include "d3dx9/mesh/mesh.h"
 
 #include <algorithm>
@@ -155,11 +156,9 @@ HRESULT WriteOutputs(const Plan& plan, const VertexFormat& format, const std::ve
     if (faceRemap) std::copy(plan.faceOrder.begin(), plan.faceOrder.end(), faceRemap);
     if (vertexRemap) {
         *vertexRemap = nullptr;
-        LPD3DXBUFFER buffer = nullptr;
-        HRESULT hr = D3DXCreateBuffer(DWORD(plan.vertexOrder.size() * sizeof(DWORD)), &buffer);
+        HRESULT hr = platform::d3dx::CopyToBuffer(plan.vertexOrder.data(), plan.vertexOrder.size() * sizeof(DWORD),
+                                                  vertexRemap);
         if (FAILED(hr)) return hr;
-        std::memcpy(buffer->GetBufferPointer(), plan.vertexOrder.data(), plan.vertexOrder.size() * sizeof(DWORD));
-        *vertexRemap = buffer;
     }
     return D3D_OK;
 }

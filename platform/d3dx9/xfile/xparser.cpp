@@ -348,7 +348,7 @@ private:
 
         // Arrays of FLOATs or DWORDs (or of structures of nothing else) are read in one go.
         const Prim flat = isStruct ? m.type->flat : m.prim;
-        const uint64_t values = count * (isStruct ? m.type->flatValues : 1);
+        const uint64_t values = count * perElement;
         if (flat == Prim::Float) {
             lex_.readFloats(node.data.grow(size_t(values) * 4), size_t(values));
         } else if (flat == Prim::Dword) {

@@ -102,7 +102,6 @@ void Template::finish() {
         return m.prim == first && m.dims.empty();
     });
     flat = (first == Prim::Float || first == Prim::Dword) && flatMembers ? first : Prim::Struct;
-    flatValues = flat == Prim::Struct ? 0 : uint32_t(members.size());
     if (depth > kMaxTemplateDepth) fail(D3DXFERR_PARSEERROR);
     allowedNames.clear();
     allowedIds.clear();

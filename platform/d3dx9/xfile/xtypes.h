@@ -85,7 +85,6 @@ struct Template {
     bool fixedSize = true;       // no member-sized arrays anywhere inside
     uint64_t fixedBytes = 0;     // locked size of one instance when fixedSize
     Prim flat = Prim::Struct;    // Float or Dword when every member is one value of that type
-    uint32_t flatValues = 0;     // the number of those members
     std::unordered_set<std::string> allowedNames;   // restricted entries given by name only
     std::unordered_set<GUID, GuidHash> allowedIds;  // restricted entries given with a GUID
 
