@@ -1,6 +1,7 @@
 #include "console.h"
 #include "log.h"
 #include "surface.h"
+#include "text.h"
 
 #include <d3dx9.h>
 #include <string.h>
@@ -80,12 +81,6 @@ CConsoleCommand::CConsoleCommand() {
 CConsoleCommand::~CConsoleCommand() {
     delete[] m_szCommand;
     for (int i = 0; i < CONSOLE_MAX_PARAMS; i++) delete[] m_szParams[i];
-}
-
-static char* CopyText(const char* szText) {
-    char* szCopy = new char[strlen(szText) + 1];
-    strcpy(szCopy, szText);
-    return szCopy;
 }
 
 CConsole::CConsole() {
@@ -284,9 +279,9 @@ void CConsole::ParseCommand(char* szLine, CConsoleCommand* pCommand) {
     _strlwr(szLine);
     char* szToken = strtok(szLine, " ,");
     if (szToken == NULL) return;
-    pCommand->m_szCommand = CopyText(szToken);
+    pCommand->m_szCommand = CopyName(szToken);
     while ((szToken = strtok(NULL, " ,")) != NULL && pCommand->m_nParams < CONSOLE_MAX_PARAMS) {
-        pCommand->m_szParams[pCommand->m_nParams] = CopyText(szToken);
+        pCommand->m_szParams[pCommand->m_nParams] = CopyName(szToken);
         pCommand->m_nParams++;
     }
 }

@@ -15,13 +15,6 @@ static void SetDefaultMaterial(D3DXMATERIAL* pMaterial) {
     pMaterial->pTextureFilename = NULL;
 }
 
-char* CopyName(const char* name) {
-    size_t length = strlen(name);
-    char* copy = new char[length + 1];
-    memcpy(copy, name, length + 1);
-    return copy;
-}
-
 void TakeAdjacency(CMeshContainerEx* pContainer, ID3DXBuffer* pAdjacencyBuffer) {
     if (pAdjacencyBuffer == NULL) return;
     DWORD size = pAdjacencyBuffer->GetBufferSize();

@@ -4,6 +4,8 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include "text.h"
+
 class CFrame;
 class CHierarchyFrame;
 struct ID3DXFileData;
@@ -86,7 +88,6 @@ HRESULT DrawMeshesWithShader(CMeshContainerEx* pFirst, IDirect3DVertexShader9* p
 
 // ---- steps shared by the loaders and the drawing routines
 
-char* CopyName(const char* name);
 // Copy the adjacency, and the materials (one white when there are none) with their textures from
 // the folder, into the container; each releases its buffer.
 void TakeAdjacency(CMeshContainerEx* pContainer, ID3DXBuffer* pAdjacencyBuffer);

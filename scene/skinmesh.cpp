@@ -118,17 +118,22 @@ static bool SkinFitsMeshes(ID3DXSkinInfo* pSkinInfo, ID3DXMesh* pSource, ID3DXMe
     DWORD numVertices = pSource->GetNumVertices();
     if (pSource->GetFVF() != fvf || pSkinned->GetFVF() != fvf || pSkinned->GetNumVertices() != numVertices)
         return false;
+    DWORD numBones = pSkinInfo->GetNumBones();
+    DWORD maxInfluences = 0;
+    for (DWORD bone = 0; bone < numBones; bone++)
+        if (pSkinInfo->GetNumBoneInfluences(bone) > maxInfluences) maxInfluences = pSkinInfo->GetNumBoneInfluences(bone);
+    if (maxInfluences == 0) return true;
+    DWORD* pVertices = new DWORD[maxInfluences];
+    FLOAT* pWeights = new FLOAT[maxInfluences];
     bool fits = true;
-    for (DWORD bone = 0; bone < pSkinInfo->GetNumBones() && fits; bone++) {
+    for (DWORD bone = 0; bone < numBones && fits; bone++) {
         DWORD numInfluences = pSkinInfo->GetNumBoneInfluences(bone);
         if (numInfluences == 0) continue;
-        DWORD* pVertices = new DWORD[numInfluences];
-        FLOAT* pWeights = new FLOAT[numInfluences];
         fits = SUCCEEDED(pSkinInfo->GetBoneInfluence(bone, pVertices, pWeights));
         for (DWORD i = 0; i < numInfluences && fits; i++) fits = pVertices[i] < numVertices;
-        delete[] pVertices;
-        delete[] pWeights;
     }
+    delete[] pVertices;
+    delete[] pWeights;
     return fits;
 }
 
