@@ -15,8 +15,6 @@ namespace {
 constexpr UINT kMaxSurfaceSize = 16384;
 // Presents after which a managed texture not drawn gives its OpenGL copy up to a new one.
 constexpr uint64_t kEvictAfterFrames = 60;
-// Pixels UpdateSurface carries at a time.
-constexpr size_t kCopyBandPixels = size_t(1) << 16;
 
 bool ValidPool(D3DPOOL pool) { return unsigned(pool) <= D3DPOOL_SCRATCH; }
 
@@ -110,7 +108,7 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
     if (!RectInside(d, dd.Width, dd.Height)) return D3DERR_INVALIDCALL;
     // A band of rows at a time, so that no copy of the whole rectangle is made.
     const size_t w = size_t(s.right - s.left), h = size_t(s.bottom - s.top);
-    const size_t rows = std::clamp<size_t>(kCopyBandPixels / w, 1, h);
+    const size_t rows = std::min(BandRows(w), h);
     std::vector<uint32_t> pixels(w * rows);
     for (size_t y = 0; y < h; y += rows) {
         const LONG top = LONG(y), bottom = LONG(std::min(h, y + rows));

@@ -3,6 +3,7 @@
 
 #include <d3d9.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,6 +35,10 @@ struct ImageStore {
     // Writes a rectangle given as 0xAARRGGBB, `srcPitch` pixels apart.
     void Write(const RECT& r, const uint32_t* src, size_t srcPitch);
 };
+
+// Rows of a `width`-pixel image that go at a time when pixels pass through memory in bands, so that
+// no copy of a whole image is made.
+inline size_t BandRows(size_t width) { return std::max<size_t>(1, (size_t(1) << 16) / width); }
 
 // True when `r` is a non-empty rectangle inside a width x height image.
 inline bool RectInside(const RECT& r, UINT width, UINT height) {

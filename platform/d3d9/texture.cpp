@@ -8,11 +8,6 @@ namespace platform::d3d9 {
 namespace {
 
 constexpr UINT kMaxTextureSize = 8192;
-// Pixels converted for OpenGL go a band of rows at a time, so that no copy of a whole level is made.
-constexpr size_t kBandPixels = size_t(1) << 16;
-
-size_t BandRows(size_t width) { return std::max<size_t>(1, kBandPixels / width); }
-
 UINT FullChain(UINT w, UINT h) {
     UINT levels = 1;
     while (w > 1 || h > 1) {

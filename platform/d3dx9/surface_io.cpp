@@ -13,9 +13,6 @@
 namespace platform::d3dx {
 namespace {
 
-// Pixels staged at a time on their way to a default-pool surface.
-constexpr size_t kStageBandPixels = size_t(1) << 16;
-
 bool Inside(const RECT& r, const D3DSURFACE_DESC& desc) { return d3d9::RectInside(r, desc.Width, desc.Height); }
 
 }  // namespace
@@ -88,7 +85,7 @@ HRESULT WriteSurface(IDirect3DSurface9* surface, const RECT& rect, const uint32_
         IDirect3DDevice9* rawDevice = nullptr;
         if (SUCCEEDED(surface->GetDevice(&rawDevice))) {
             ComPtr<IDirect3DDevice9> device(rawDevice);
-            const UINT band = std::clamp<UINT>(UINT(kStageBandPixels / w), 1, h);
+            const UINT band = UINT(std::min<size_t>(d3d9::BandRows(w), h));
             IDirect3DSurface9* rawStage = nullptr;
             if (SUCCEEDED(device->CreateOffscreenPlainSurface(w, band, desc.Format, D3DPOOL_SYSTEMMEM,
                                                               &rawStage, nullptr))) {
