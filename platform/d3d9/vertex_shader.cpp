@@ -81,6 +81,9 @@ private:
     int loopCounter_ = 0;
     bool inLabel_ = false;
     std::vector<int> labels_;
+    DWORD declared_ = 0;                 // v# registers with a dcl
+    DWORD defined_ = 0, called_ = 0;     // label numbers
+    std::vector<DWORD> blocks_;          // the open if (or else), loop and rep
     int ints_[16][4] = {};
     bool bools_[16] = {};
 };
@@ -93,7 +96,7 @@ bool Translator::Register(DWORD token, DWORD relToken, bool hasRelToken, std::st
         *out = "r" + std::to_string(n);
         return true;
     case kInput:
-        if (n >= 16) return false;
+        if (n >= 16 || !(declared_ & (1u << n))) return false;  // read without a dcl
         *out = "v" + std::to_string(n);
         return true;
     case kConst:
@@ -223,6 +226,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
         DWORD usage = ops[0] & 0x1F, index = (ops[0] >> 16) & 0xF;
         if (RegisterType(ops[1]) != kInput || RegisterNumber(ops[1]) >= 16) return false;
         inputs.push_back({usage | (index << 8), RegisterNumber(ops[1])});
+        declared_ |= 1u << RegisterNumber(ops[1]);
         return true;
     }
     case kDef: {
@@ -255,6 +259,8 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
         if (ops.size() != 1 || RegisterType(ops[0]) != kLabel || RegisterNumber(ops[0]) >= 16 || inLabel_)
             return false;
         int l = RegisterNumber(ops[0]);
+        if ((defined_ & (1u << l)) || !blocks_.empty()) return false;
+        defined_ |= 1u << l;
         labels_.push_back(l);
         out_ = &functions_;
         inLabel_ = true;
@@ -264,10 +270,14 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     }
     case kCall:
         if (ops.size() != 1 || RegisterType(ops[0]) != kLabel || RegisterNumber(ops[0]) >= 16) return false;
+        called_ |= 1u << RegisterNumber(ops[0]);
         *out_ << pad << "label" << RegisterNumber(ops[0]) << "();\n";
         return true;
     case kCallNz: {
-        if (ops.size() != 2 || RegisterType(ops[0]) != kLabel || RegisterType(ops[1]) != kConstBool) return false;
+        if (ops.size() != 2 || RegisterType(ops[0]) != kLabel || RegisterNumber(ops[0]) >= 16 ||
+            RegisterType(ops[1]) != kConstBool)
+            return false;
+        called_ |= 1u << RegisterNumber(ops[0]);
         bool value = bools_[RegisterNumber(ops[1]) & 15];
         if (((ops[1] >> 24) & 0xF) == 0xD) value = !value;  // the "not" modifier
         if (value) *out_ << pad << "label" << RegisterNumber(ops[0]) << "();\n";
@@ -277,19 +287,25 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
         if (ops.size() != 1 || RegisterType(ops[0]) != kConstBool || RegisterNumber(ops[0]) >= 16) return false;
         *out_ << pad << "if (" << (bools_[RegisterNumber(ops[0])] ? "true" : "false") << ") {\n";
         ++indent_;
+        blocks_.push_back(kIf);
         return true;
     }
     case kElse:
+        if (blocks_.empty() || blocks_.back() != kIf) return false;
+        blocks_.back() = kElse;
         *out_ << std::string(size_t(indent_ - 1) * 4, ' ') << "} else {\n";
         return true;
     case kEndIf:
     case kEndLoop:
-    case kEndRep:
-        if (indent_ <= 1) return false;
+    case kEndRep: {
+        DWORD opener = op == kEndLoop ? kLoopOp : op == kEndRep ? kRep : kIf;
+        if (blocks_.empty() || !(blocks_.back() == opener || (op == kEndIf && blocks_.back() == kElse))) return false;
+        blocks_.pop_back();
         --indent_;
         if (op != kEndIf) --loopDepth_;
         *out_ << std::string(size_t(indent_) * 4, ' ') << "}\n";
         return true;
+    }
     case kLoopOp:
     case kRep: {
         size_t i = op == kLoopOp ? 1 : 0;
@@ -306,6 +322,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
             *out_ << pad << "for (int " << count << " = 0; " << count << " < " << v[0] << "; ++" << count << ") {\n";
         ++indent_;
         ++loopDepth_;
+        blocks_.push_back(op);
         return true;
     }
     default: break;
@@ -440,7 +457,8 @@ bool Translator::Run() {
         functions_ << "}\n";
         inLabel_ = false;
     }
-    return indent_ == 1;
+    // Every block closed and every called label defined.
+    return blocks_.empty() && (called_ & ~defined_) == 0;
 }
 
 std::string Translator::Source(bool flat) const {

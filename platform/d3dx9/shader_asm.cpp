@@ -43,6 +43,9 @@ bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c
 // ---------------------------------------------------------------------------------------------
 // Preprocessing: comments, object-like macros, #ifdef/#ifndef/#else/#endif and #include.
 
+// Macros expanding into macros nest at most this deep.
+constexpr size_t kMaxMacroDepth = 64;
+
 struct Line {
     std::string text;
     size_t file;  // index into the file names
@@ -119,6 +122,7 @@ std::string Preprocessor::Expand(const std::string& text, std::set<std::string>&
             std::string name = text.substr(i, j - i);
             auto m = macros_.find(name);
             if (m != macros_.end() && !active.count(name)) {
+                if (active.size() >= kMaxMacroDepth) Fail(line, "macro expansion nested too deeply at '" + name + "'");
                 active.insert(name);
                 out += Expand(m->second, active, line);
                 active.erase(name);
@@ -307,6 +311,10 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what) const { FailAt(pre_.files[line_->file], line_->number, what); }
+    void CheckInput(int number) const;
+    [[noreturn]] void FailUnclosed();
+    void FlowControl(const std::string& name, DWORD operand);
+    void Finish();
     void Instruction(const std::string& mnemonic, const std::vector<std::string>& args);
     Operand Parse(const std::string& text) const;
     void Register(const std::string& name, Operand* op) const;
@@ -322,8 +330,55 @@ private:
     const Line* line_ = nullptr;
     int major_ = 0;
     bool executed_ = false;  // an instruction other than dcl and def has been seen
+    DWORD declared_ = 0;     // the v# registers that have a dcl
+    std::vector<std::pair<std::string, const Line*>> blocks_;  // open if/else, rep and loop
+    std::map<int, const Line*> labels_;                       // label number, where it is defined
+    std::vector<std::pair<int, const Line*>> calls_;          // label number, where it is called
     std::vector<DWORD> tokens_;
 };
+
+void Assembler::CheckInput(int number) const {
+    if (number >= 16 || !(declared_ & (1u << number)))
+        Fail("input register 'v" + std::to_string(number) + "' is read but not declared");
+}
+
+// Fails for the innermost open block, at the line that opens it.
+void Assembler::FailUnclosed() {
+    line_ = blocks_.back().second;
+    std::string opener = blocks_.back().first == "else" ? "if" : blocks_.back().first;
+    Fail("'" + opener + "' without 'end" + opener + "'");
+}
+
+// Keeps the nesting of if/else/endif, rep/endrep and loop/endloop and the labels and calls.
+void Assembler::FlowControl(const std::string& name, DWORD operand) {
+    static const std::map<std::string, std::string> kOpeners = {
+        {"else", "if"}, {"endif", "if"}, {"endrep", "rep"}, {"endloop", "loop"}};
+    if (name == "if" || name == "rep" || name == "loop") {
+        blocks_.push_back({name, line_});
+    } else if (auto opener = kOpeners.find(name); opener != kOpeners.end()) {
+        bool open = !blocks_.empty() && (blocks_.back().first == opener->second ||
+                                         (name == "endif" && blocks_.back().first == "else"));
+        if (!open) Fail("'" + name + "' without '" + opener->second + "'");
+        if (name == "else") blocks_.back().first = "else";
+        else blocks_.pop_back();
+    } else if (name == "label") {
+        int label = int(operand & 0x7FF);
+        if (!blocks_.empty()) FailUnclosed();
+        if (!labels_.emplace(label, line_).second) Fail("label 'l" + std::to_string(label) + "' is defined twice");
+    } else if (name == "call" || name == "callnz") {
+        calls_.push_back({int(operand & 0x7FF), line_});
+    }
+}
+
+// The checks that need the whole shader: every block closed, every called label defined.
+void Assembler::Finish() {
+    if (!blocks_.empty()) FailUnclosed();
+    for (const auto& [label, line] : calls_) {
+        if (labels_.count(label)) continue;
+        line_ = line;
+        Fail("label 'l" + std::to_string(label) + "' is called but never defined");
+    }
+}
 
 void Assembler::Register(const std::string& name, Operand* op) const {
     std::string lower = Lower(name);
@@ -463,6 +518,7 @@ void Assembler::Source(const Operand& op, std::vector<DWORD>& out, bool allowMod
     out.push_back(token);
     if (op.relative && major_ >= 2)
         out.push_back(RegisterToken(op.relType, 0) | (DWORD(op.relComponent) * 0x55u << 16));
+    if (op.type == kInput) CheckInput(op.number);
 }
 
 DWORD Assembler::Destination(const Operand& op) const {
@@ -524,6 +580,7 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
         if (reg.type != kInput || reg.hasSuffix || reg.negate || reg.logicalNot)
             Fail("declarations take an input register v#");
         opcode = kDclOpcode;
+        declared_ |= 1u << reg.number;
         operands = {0x80000000u | DWORD(it - std::begin(kUsages)) | (DWORD(index) << 16), Destination(reg)};
     } else {
         auto op = std::find_if(std::begin(kOps), std::end(kOps), [&](const OpInfo& o) { return name == o.name; });
@@ -586,10 +643,17 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
             if (address && major_ < 2) token = (token & ~0xF0000u) | 0x10000u;
             operands.push_back(token);
             bool matrix = name[0] == 'm' && name.size() == 4 && name[2] == 'x';
-            for (int k = 0; k < op->sources; ++k) Source(Parse(args[size_t(k) + 1]), operands, !(matrix && k == 1));
+            for (int k = 0; k < op->sources; ++k) {
+                Operand source = Parse(args[size_t(k) + 1]);
+                Source(source, operands, !(matrix && k == 1));
+                // The matrix operand reads one register per row.
+                if (matrix && k == 1 && source.type == kInput)
+                    for (int row = 1; row < name[3] - '0'; ++row) CheckInput(source.number + row);
+            }
             break;
         }
         }
+        FlowControl(name, operands.empty() ? 0 : operands[0]);
         if (op->shape != Shape::kDef && op->shape != Shape::kDefI && op->shape != Shape::kDefB) executed_ = true;
     }
     DWORD length = major_ >= 2 ? DWORD(operands.size()) << 24 : 0;
@@ -626,6 +690,7 @@ std::vector<DWORD> Assembler::Run() {
         Instruction(mnemonic, args);
     }
     if (major_ == 0) throw AsmError{pre_.files[0] + ": error: the shader has no version, vs_1_1 or vs_2_0"};
+    Finish();
     tokens_.push_back(0x0000FFFFu);
     return tokens_;
 }

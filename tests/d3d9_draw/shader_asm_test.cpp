@@ -211,6 +211,19 @@ TEST(ShaderAssembler, MacrosConditionsAndIncludes) {
     r = Assemble(source, plain);
     EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
     EXPECT_NE(r.errors.find("memory(6)"), std::string::npos) << r.errors;
+
+    // Macros naming macros nest to a bound: a longer chain is a located error.
+    auto chain = [](int n) {
+        std::string text = "vs_1_1\ndcl_position v0\n#define M0 v0\n";
+        for (int i = 1; i < n; ++i) text += "#define M" + std::to_string(i) + " M" + std::to_string(i - 1) + "\n";
+        return text + "mov oPos, M" + std::to_string(n - 1) + "\n";
+    };
+    r = Assemble(chain(64));
+    ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    EXPECT_EQ(r.tokens, Assemble("vs_1_1\ndcl_position v0\nmov oPos, v0").tokens);
+    r = Assemble(chain(40000));
+    EXPECT_EQ(r.hr, D3DXERR_INVALIDDATA);
+    EXPECT_NE(r.errors.find("memory(40003): error: macro expansion nested too deeply"), std::string::npos) << r.errors;
 }
 
 TEST(ShaderAssembler, ErrorsNameTheLine) {
@@ -218,7 +231,7 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         const char* source;
         const char* message;
     } cases[] = {
-        {"vs_1_1\nmov oPos, v0\nfoo r0, v0", "memory(3): error: unknown instruction 'foo'"},
+        {"vs_1_1\nmov oPos, c0\nfoo r0, v0", "memory(3): error: unknown instruction 'foo'"},
         {"vs_1_1\n\nmov r0, q1", "memory(3): error: bad register 'q1'"},
         {"vs_1_1\nmov r12, v0", "memory(2): error: register 'r12' is beyond the last one, r11"},
         {"vs_1_1\nmov oT8, v0", "memory(2): error: register 'oT8' is beyond the last one, oT7"},
@@ -232,14 +245,14 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_1_1\nmov r0, v0.xq", "memory(2): error: bad swizzle"},
         {"vs_1_1\nmov r0.yx, v0", "memory(2): error: bad write mask"},
         {"vs_1_1\nadd r0, v0", "memory(2): error: 'add' takes 3 operands"},
-        {"vs_1_1\nmov r0, v0\ndcl_normal v1", "memory(3): error: declarations must come before"},
+        {"vs_1_1\nmov r0, c0\ndcl_normal v1", "memory(3): error: declarations must come before"},
         {"vs_1_1\ndcl_colour v1", "memory(2): error: unknown usage 'dcl_colour'"},
         {"vs_1_1\nmov v0, r0", "memory(2): error: 'v0' cannot be written"},
         {"vs_1_1\nmov r0, oPos", "memory(2): error: 'oPos' cannot be a source"},
         {"vs_1_1\nmov oFog.y, v0", "memory(2): error: 'oFog.y' takes the x component only"},
         {"vs_1_1\nadd a0.x, v0, v0", "memory(2): error: bad destination 'a0.x' for 'add'"},
         {"vs_2_0\nmov a0.x, v0", "memory(2): error: bad destination 'a0.x' for 'mov'"},
-        {"vs_1_1\nm4x4 oPos, v0, -c0", "memory(2): error: no modifier or swizzle is allowed on '-c0'"},
+        {"vs_1_1\ndcl_position v0\nm4x4 oPos, v0, -c0", "memory(3): error: no modifier or swizzle is allowed on '-c0'"},
         {"vs_1_1\nmov r0, c[a0.y + 2]", "memory(2): error: bad relative address"},
         {"vs_1_1\nmov r0, c[1 + a0.x + 2]", "memory(2): error: bad relative address"},
         {"vs_1_1\ndef c0, 1, 2, x, 4", "memory(2): error: bad number 'x'"},
@@ -247,6 +260,15 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_1_1\n#if 1\n", "memory(2): error: unsupported directive '#if'"},
         {"vs_1_1\n#ifdef A\nmov r0, v0\n", "error: #if without #endif"},
         {"vs_1_1\n#define F(x) x\n", "memory(2): error: macros with arguments are not supported"},
+        // Shaders that could never draw.
+        {"vs_1_1\ndcl_position v0\nmov oPos, v0\nadd oD0, v0, -v1", "memory(4): error: input register 'v1' is read but not declared"},
+        {"vs_2_0\ndcl_normal v1\ndcl_position v2\nm4x3 r0.xyz, c0, v1", "memory(4): error: input register 'v3' is read but not declared"},
+        {"vs_2_0\ndefb b0, true\nrep i0\nif b0\nendif\nelse\nendrep", "memory(6): error: 'else' without 'if'"},
+        {"vs_2_0\ndefb b0, true\nif b0\nelse\nelse\nendif", "memory(5): error: 'else' without 'if'"},
+        {"vs_2_0\nrep i0\nendif", "memory(3): error: 'endif' without 'if'"},
+        {"vs_2_0\nmov oPos, c0\nloop aL, i0\nret", "memory(3): error: 'loop' without 'endloop'"},
+        {"vs_2_0\ncall l1\nret\nlabel l1\nret\nlabel l1\nret", "memory(6): error: label 'l1' is defined twice"},
+        {"vs_2_0\ncall l1\ncallnz l4, b0\nret\nlabel l1\nret", "memory(3): error: label 'l4' is called but never defined"},
     };
     for (const Case& c : cases) {
         ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;

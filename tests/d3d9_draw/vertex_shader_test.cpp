@@ -252,6 +252,29 @@ TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
     EXPECT_EQ(create(Assembler(1).I(kMov, {Dst(kTexOut, 8), Src(kConst, 0)}).End()), D3DERR_INVALIDCALL);  // oT8
     EXPECT_EQ(create(Assembler(1).I(kMov, {Dst(kTemp, 0), Src(kConst, 256)}).End()), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(2).I(kEndLoop, {}).End()), D3DERR_INVALIDCALL);  // unbalanced
+    // Shaders that could never draw: an input read without a dcl (v1; v1..v3 as a matrix's rows),
+    // else outside an if, a label defined twice, a call of a label never defined.
+    auto reads = [](int major, std::initializer_list<DWORD> mov) {
+        return Assembler(major).Dcl(D3DDECLUSAGE_POSITION, 0, 0).I(kMov, {Dst(kRast, 0), Src(kInput, 0)}).I(kMov, mov).End();
+    };
+    EXPECT_EQ(create(reads(1, {Dst(kAttr, 0), Src(kInput, 0)})), D3D_OK);
+    EXPECT_EQ(create(reads(1, {Dst(kAttr, 0), Src(kInput, 1)})), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(reads(2, {Dst(kAttr, 0), Src(kInput, 1, Rep(0))})), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(1).Dcl(D3DDECLUSAGE_POSITION, 0, 0).Dcl(D3DDECLUSAGE_NORMAL, 0, 1)
+                         .I(kM3x3, {Dst(kTemp, 0, 0x7), Src(kInput, 0), Src(kInput, 1)}).End()),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(2).I(kElse, {}).End()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(2).I(kIf, {Src(kBool, 0)}).I(kRep, {Src(kInt, 0)}).I(kElse, {}).I(kEndRep, {})
+                         .I(kEndIf, {}).End()),
+              D3DERR_INVALIDCALL);
+    auto labels = [](int first, int second, int called) {
+        return Assembler(2).I(kCall, {Src(kLabel, called)}).I(kRet, {})
+            .I(kLabelOp, {Src(kLabel, first)}).I(kRet, {}).I(kLabelOp, {Src(kLabel, second)}).I(kRet, {}).End();
+    };
+    EXPECT_EQ(create(labels(1, 2, 2)), D3D_OK);
+    EXPECT_EQ(create(labels(1, 1, 1)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(labels(1, 2, 3)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(2).I(26, {Src(kLabel, 3), Src(kBool, 0)}).End()), D3DERR_INVALIDCALL);  // callnz
     EXPECT_EQ(device_->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(1).Comment(2).End()), D3D_OK);
 
