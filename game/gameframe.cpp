@@ -92,7 +92,7 @@ static bool ReloadAfterRebuild() {
 }
 
 // Rebuilds the device from the settings file and loads the board again; false while the device
-// cannot be reset yet (the next frame tries again, half a second later) or when the board cannot be loaded.
+// cannot be reset yet (the next frame tries again after a pause) or when the board cannot be loaded.
 static bool RebuildDevice() {
     if (!g_bBoardReleased) ReleaseForRebuild();
 
