@@ -101,6 +101,8 @@ void BoardTest::TearDown() {
     platform::hooks::SetFakeClock(-1);
     ReleaseMenu();
     ReleaseBoard();
+    // The game keeps its cursor to the end of the process; the next test makes its own.
+    g_Mouse.ReleaseCursor();
     if (g_pd3dDevice) {
         g_pd3dDevice->Release();
         g_pd3dDevice = nullptr;
