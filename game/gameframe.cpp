@@ -92,7 +92,7 @@ static bool ReloadAfterRebuild() {
 }
 
 // Rebuilds the device from the settings file and loads the board again; false while the device
-// cannot be reset yet (the next frame tries again) or when the board cannot be loaded.
+// cannot be reset yet (the next frame tries again after a pause) or when the board cannot be loaded.
 static bool RebuildDevice() {
     if (!g_bBoardReleased) ReleaseForRebuild();
 
@@ -117,7 +117,11 @@ static bool RebuildDevice() {
     pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     pp.FullScreen_RefreshRateInHz = 0;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (FAILED(g_pd3dDevice->Reset(&pp))) return false;
+    if (FAILED(g_pd3dDevice->Reset(&pp))) {
+        // Not yet: wait before the next frame tries again, as for a lost device.
+        Sleep(500);
+        return false;
+    }
     g_d3dpp = pp;
     g_WinWidth = settings.width;
     g_WinHeight = settings.height;

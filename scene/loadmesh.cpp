@@ -1,6 +1,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log.h"
 #include "meshcontainer.h"
 
 // One white material: diffuse, ambient and specular all (1, 1, 1, 1).
@@ -23,6 +24,16 @@ void TakeAdjacency(CMeshContainerEx* pContainer, ID3DXBuffer* pAdjacencyBuffer) 
         memcpy(pContainer->pAdjacency, pAdjacencyBuffer->GetBufferPointer(), size);
     }
     pAdjacencyBuffer->Release();
+}
+
+// One line in the log naming a texture file that could not be loaded; the material stays untextured.
+static void LogMissingTexture(const char* folder, const char* name) {
+    static const char szPrefix[] = "Impossibile caricare la texture: ";
+    const size_t size = sizeof(szPrefix) + strlen(folder) + strlen(name);
+    char* line = new char[size];
+    snprintf(line, size, "%s%s%s", szPrefix, folder, name);
+    WriteToLog(line);
+    delete[] line;
 }
 
 void TakeMaterials(CMeshContainerEx* pContainer, IDirect3DDevice9* device, ID3DXBuffer* pMaterialBuffer,
@@ -57,9 +68,11 @@ void TakeMaterials(CMeshContainerEx* pContainer, IDirect3DDevice9* device, ID3DX
                 // A folder and name that do not fit the path buffer leave the material untextured.
                 char path[MAX_PATH];
                 int length = snprintf(path, sizeof(path), "%s%s", texturePath, textureName);
+                HRESULT hr = E_FAIL;
                 if (length >= 0 && length < (int)sizeof(path)) {
-                    D3DXCreateTextureFromFileA(device, path, &pContainer->ppTextures[i]);
+                    hr = D3DXCreateTextureFromFileA(device, path, &pContainer->ppTextures[i]);
                 }
+                if (FAILED(hr)) LogMissingTexture(texturePath, textureName);
             }
         }
     }

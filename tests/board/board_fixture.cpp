@@ -9,8 +9,10 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 namespace boardtest {
 
@@ -31,9 +33,63 @@ void BoardTest::SetUp() {
     platform::hooks::InjectFocus(g_hWnd, true);
     platform::hooks::ScriptMessageBoxAnswers({IDNO});
     ASSERT_EQ(InitD3D(&g_pD3D, &g_pd3dDevice, g_hWnd, 0, 0), S_OK);
-    ASSERT_EQ(InitDirectInput(), S_OK);
-    ASSERT_TRUE(OpenLogFile());
-    CreateTextFont("Typewriter");
+    ResetGameState();
+    // Input, the log, the text font and the menu's buttons, which live on into the board screen.
+    ASSERT_EQ(InitMenu(g_hWnd), 1);
+    ASSERT_NE(g_pDI, nullptr);
+    ASSERT_NE(g_pLogFile, nullptr);
+    ASSERT_NE(g_StartButton.pTextureNormal, nullptr);
+}
+
+// The game's state as the program starts: an earlier test in this process may have changed it.
+void BoardTest::ResetGameState() {
+    g_WinWidth = 1024;
+    g_WinHeight = 768;
+    g_DeckCount = 5;
+    g_HandCount = 0;
+    for (int i = 0; i < NUM_CARDS; i++) {
+        g_CardDrawn[i] = 0;
+        g_CardState[i] = 0;
+        g_HandSlotOfCard[i] = NO_HAND_SLOT;
+        CCard& card = g_Cards[i];
+        card.Character.~CFrame();
+        new (&card.Character) CFrame();
+        card.nSquare = 0;
+        card.nMovement = 0;
+    }
+    for (int j = 0; j < HAND_SLOTS; j++) {
+        g_HandSlotFree[j] = 0;
+        g_HandSlotX[j] = 0.0f;
+    }
+    for (int i = 0; i < NUM_SQUARES; i++) {
+        g_SquareOccupied[i] = 0;
+        g_Squares[i].~CFrame();
+        new (&g_Squares[i]) CFrame();
+    }
+    g_Background.~CFrame();
+    new (&g_Background) CFrame();
+    g_Camera.~CCamera();
+    new (&g_Camera) CCamera();
+    g_Mouse.m_X = g_Mouse.m_Y = 0;
+    memset(&g_Mouse.m_State, 0, sizeof(g_Mouse.m_State));
+    g_DrawnCard = -1;
+    g_LastDeckClick = 0;
+    g_DeckClickDelta = 0;
+    g_TargetSquare = -1;
+    g_MovingCard = -1;
+    g_HoveredCard = 0;
+    g_bPlacing = g_bMoving = g_bExitWindowShown = g_bShowDescription = 0;
+    g_LightX = 0.0f;
+    g_LightY = 20.0f;
+    g_LightZ = 10.0f;
+    g_MouseX = g_MouseY = 0;
+    g_FrameTime = g_FrameEndTime = g_FrameMs = 0;
+    g_CameraStep = 0.0f;
+    g_SquareCounter = 0;
+    g_BoardRow = 0;
+    g_bLeftButtonHeld = g_bLeftPress = 0;
+    g_bBoardReleased = 0;
+    g_hrCooperative = D3D_OK;
 }
 
 void BoardTest::Load() {
@@ -43,7 +99,10 @@ void BoardTest::Load() {
 
 void BoardTest::TearDown() {
     platform::hooks::SetFakeClock(-1);
+    ReleaseMenu();
     ReleaseBoard();
+    // The game keeps its cursor to the end of the process; the next test makes its own.
+    g_Mouse.ReleaseCursor();
     if (g_pd3dDevice) {
         g_pd3dDevice->Release();
         g_pd3dDevice = nullptr;

@@ -1,4 +1,5 @@
-// A game folder of its own with a device, input, the log and the text font, as the menu leaves them.
+// A game folder of its own with a device, input, the log, the text font and the menu's buttons, as
+// the menu leaves them.
 #pragma once
 
 #include "board.h"
@@ -18,6 +19,7 @@ class BoardTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    static void ResetGameState();
 
     // Loads the board as the loading screen does.
     void Load();

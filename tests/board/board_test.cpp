@@ -6,6 +6,7 @@
 #include "platform/test_hooks.h"
 #include "winmain.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -364,10 +365,13 @@ TEST_F(RecoveryTest, ALostDeviceIsWaitedForThenRebuiltWithTheBoardsStates) {
     EXPECT_EQ(g_hrCooperative, D3DERR_DEVICELOST);
     EXPECT_NE(g_pSquareMeshes[0], nullptr) << "the board stays while the device is lost";
     ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
-    // The plain reset is refused while the board's default-pool images live: the rebuild runs.
+    // The plain reset is refused while the default-pool images of the board and the menu live:
+    // the rebuild releases both before its own reset.
     GameFrame();
     EXPECT_EQ(g_hrCooperative, D3DERR_DEVICENOTRESET);
     EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(g_StartButton.pTextureOver, nullptr);
+    EXPECT_EQ(g_MenuExitButton.pSprite, nullptr);
     EXPECT_EQ(g_WinWidth, 1024);
     ExpectTwoCardsInPlay();
     ExpectBoardStates(1024.0f / 768.0f);
@@ -380,8 +384,11 @@ TEST_F(RecoveryTest, ARebuildThatCannotResetTriesAgainAtTheNextFrame) {
     ASSERT_EQ(g_pd3dDevice->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &held, nullptr), D3D_OK);
     ASSERT_TRUE(platform::hooks::LoseDevice(g_pd3dDevice));
     ASSERT_TRUE(platform::hooks::RegainDevice(g_pd3dDevice));
+    const auto start = std::chrono::steady_clock::now();
     GameFrame();
     GameFrame();
+    // Each refused attempt is followed by half a second's pause, as a lost device is waited for.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(g_pd3dDevice->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     EXPECT_EQ(g_pSquareMeshes[0], nullptr) << "no board is loaded on a device that is not reset";
     EXPECT_EQ(g_ExitWindow.pChildren, nullptr);

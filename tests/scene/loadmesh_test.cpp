@@ -1,8 +1,12 @@
 // LoadMesh: a whole .x file into one container, its materials and textures, and its drawing.
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "frame.h"
+#include "log.h"
 #include "meshcontainer.h"
 #include "scene_fixture.h"
 #include "test_meshes.h"
@@ -87,7 +91,25 @@ class LoadMeshTest : public scenetest::DeviceTest {
 protected:
     void TearDown() override {
         delete container_;
+        CloseLogFile();
         scenetest::DeviceTest::TearDown();
+    }
+    // The game's log, opened in the scratch folder.
+    void OpenLog() {
+        const std::filesystem::path old = std::filesystem::current_path();
+        std::filesystem::current_path(scratch_.Dir());
+        const bool opened = OpenLogFile();
+        std::filesystem::current_path(old);
+        ASSERT_TRUE(opened);
+    }
+    // What the log holds after its header, once closed.
+    std::string LogLines() {
+        CloseLogFile();
+        std::ifstream in(scratch_.Path("D3D.log"), std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string header = "D3D LOG FILE \r\n\r\n\r\n";
+        EXPECT_EQ(text.substr(0, header.size()), header);
+        return text.size() < header.size() ? "" : text.substr(header.size());
     }
     Scratch scratch_;
     CMeshContainerEx* container_ = nullptr;
@@ -142,7 +164,10 @@ TEST_P(LoadMeshForms, MaterialsKeepTheirColoursTakeDiffuseAsAmbientAndLoadTheTex
                                Material(0.3f, 0.999f, "missing.bmp")}),
                          GetParam()));
     std::string folder = scratch_.Dir() + "/";
+    OpenLog();
     ASSERT_EQ(LoadMesh(&container_, device_, file.c_str(), folder.c_str(), 0, D3DXMESH_SYSTEMMEM), S_OK);
+    // The texture that cannot be loaded is named in the log, once.
+    EXPECT_EQ(LogLines(), "Impossibile caricare la texture: " + folder + "missing.bmp\r\n");
     ID3DXMesh* mesh = container_->MeshData.pMesh;
     // The normals split the eight corners: each face's corners are its own.
     EXPECT_EQ(mesh->GetNumVertices(), 24u);
@@ -250,11 +275,15 @@ TEST_F(LoadMeshTest, APathThatDoesNotFitTheBufferSkipsOnlyThatTexture) {
     scratch_.Write(folder.substr(base.size()) + "tt.bmp", Bmp());
     std::string file = scratch_.Write("cube.x", Cube({Material(0.1f, 1, "t.bmp"), Material(0.2f, 1, "tt.bmp"),
                                                       Material(0.3f, 1, std::string(400, 'x') + ".bmp")}));
+    OpenLog();
     ASSERT_EQ(LoadMesh(&container_, device_, file.c_str(), folder.c_str(), 0, D3DXMESH_SYSTEMMEM), S_OK);
     EXPECT_NE(container_->ppTextures[0], nullptr);
     EXPECT_EQ(container_->ppTextures[1], nullptr);  // 260 characters: one too many
     EXPECT_EQ(container_->ppTextures[2], nullptr);
     EXPECT_EQ(container_->NumMaterials, 3u);
+    // The log names them whole.
+    EXPECT_EQ(LogLines(), "Impossibile caricare la texture: " + folder + "tt.bmp\r\n" +
+                              "Impossibile caricare la texture: " + folder + std::string(400, 'x') + ".bmp\r\n");
 }
 
 TEST_F(LoadMeshTest, ANewVertexFormatKeepsTheCopysBuffers) {
