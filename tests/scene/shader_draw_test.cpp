@@ -108,28 +108,32 @@ TEST_F(ShaderPath, LoadVertexShaderMakesOnlyWhatItCanAndLeavesNothingOnFailure) 
     EXPECT_EQ(declaration_, nullptr);
 }
 
-// Four triangles over three materials, used out of order.
+// Four triangles over three of four materials, used out of order.
 std::string ThreeGroups() {
     std::string s = std::string(kXHeader) + "Mesh M {\n 4;\n 0.0;0.0;0.0;,\n 1.0;0.0;0.0;,\n 0.0;1.0;0.0;,\n"
                     " 1.0;1.0;0.0;;\n 4;\n 3;0,1,2;,\n 3;1,3,2;,\n 3;0,2,3;,\n 3;0,1,3;;\n"
-                    " MeshMaterialList {\n  3;\n  4;\n  2,\n  0,\n  1,\n  0;\n";
-    for (int i = 0; i < 3; i++) s += "  Material {\n   1.0;1.0;1.0;1.0;;\n   0.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n  }\n";
+                    " MeshMaterialList {\n  4;\n  4;\n  2,\n  0,\n  1,\n  0;\n";
+    for (int i = 0; i < 4; i++) s += "  Material {\n   1.0;1.0;1.0;1.0;;\n   0.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n  }\n";
     return s + " }\n}\n";
 }
 
 TEST_F(ShaderPath, AMeshForShadersHoldsItsRangesAndCloneBuffersAndNoMaterials) {
     std::string file = scratch_.Write("groups.x", ThreeGroups());
-    IDirect3DVertexBuffer9* oldVertices = nullptr;
-    IDirect3DIndexBuffer9* oldIndices = nullptr;
-    ASSERT_EQ(device_->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &oldVertices, nullptr), D3D_OK);
-    ASSERT_EQ(device_->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &oldIndices, nullptr), D3D_OK);
-    oldVertices->AddRef();
-    oldIndices->AddRef();
-
-    CMeshContainerEx* c = nullptr;
     const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-    ASSERT_EQ(LoadMeshForShader(&c, device_, file.c_str(), fvf, oldVertices, oldIndices), S_OK);
+    CMeshContainerEx* first = nullptr;
+    ASSERT_EQ(LoadMeshForShader(&first, device_, file.c_str(), D3DFVF_XYZ, nullptr, nullptr), S_OK);
+    ASSERT_NE(first, nullptr);
+
+    // A reload handed the first load's buffers: they stay the first container's.
+    CMeshContainerEx* c = nullptr;
+    ASSERT_EQ(LoadMeshForShader(&c, device_, file.c_str(), fvf, first->pVertexBuffer, first->pIndexBuffer), S_OK);
     ASSERT_NE(c, nullptr);
+    EXPECT_EQ(first->pVertexBuffer->AddRef(), 2u);
+    first->pVertexBuffer->Release();
+    EXPECT_EQ(first->pIndexBuffer->AddRef(), 2u);
+    first->pIndexBuffer->Release();
+    delete first;
+
     ASSERT_EQ(c->NumMaterials, 3u);  // ranges, not materials
     EXPECT_EQ(c->pMaterials, nullptr);
     EXPECT_EQ(c->ppTextures, nullptr);
@@ -152,16 +156,15 @@ TEST_F(ShaderPath, AMeshForShadersHoldsItsRangesAndCloneBuffersAndNoMaterials) {
               S_OK);
     EXPECT_EQ(DrawMesh(c), E_FAIL);
     EXPECT_EQ(DrawMeshWithShader(c, shader_, declaration_), E_FAIL);
-    delete c;
 
-    // The earlier buffers were given up once, and are given up by a load that fails too.
-    EXPECT_EQ(oldVertices->AddRef(), 2u);
-    EXPECT_EQ(oldIndices->AddRef(), 2u);
-    c = reinterpret_cast<CMeshContainerEx*>(8);
-    EXPECT_TRUE(FAILED(LoadMeshForShader(&c, device_, scratch_.Path("none.x").c_str(), fvf, oldVertices, oldIndices)));
-    EXPECT_EQ(c, reinterpret_cast<CMeshContainerEx*>(8));
-    EXPECT_EQ(oldVertices->Release(), 0u);
-    EXPECT_EQ(oldIndices->Release(), 0u);
+    // A load that fails makes nothing and leaves the buffers handed to it alone too.
+    CMeshContainerEx* none = reinterpret_cast<CMeshContainerEx*>(8);
+    EXPECT_TRUE(FAILED(LoadMeshForShader(&none, device_, scratch_.Path("none.x").c_str(), fvf, c->pVertexBuffer,
+                                         c->pIndexBuffer)));
+    EXPECT_EQ(none, reinterpret_cast<CMeshContainerEx*>(8));
+    EXPECT_EQ(c->pVertexBuffer->AddRef(), 2u);
+    c->pVertexBuffer->Release();
+    delete c;  // the device's count in TearDown shows every buffer released
 }
 
 TEST_F(ShaderPath, TheDrawListsStopAtTheFirstRefusedContainer) {
