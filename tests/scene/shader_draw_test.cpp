@@ -62,7 +62,18 @@ TEST_F(ShaderPath, RangesAreDrawnThroughTheShaderWithTheirMaterialsAlpha) {
     }
     ID3DXMesh* mesh = MakeMesh(device_, p, idx, {0, 0, 2, 2, 3, 3});
     ASSERT_EQ(mesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // A range of no faces for attribute 1 between the first two.
+    D3DXATTRIBUTERANGE ranges[4] = {};
+    DWORD count = 3;
+    ASSERT_EQ(mesh->GetAttributeTable(ranges, &count), D3D_OK);
+    ASSERT_EQ(count, 3u);
+    ranges[3] = ranges[2], ranges[2] = ranges[1];
+    ranges[1] = {1, ranges[2].FaceStart, 0, 0, 0};
+    ASSERT_EQ(mesh->SetAttributeTable(ranges, 4), D3D_OK);
     CMeshContainerEx* c = Container(mesh, {1.0f, 1.0f, 0.5f});
+    // A skinned copy off the screen: the shader draws the source mesh.
+    c->pSkinnedMesh = MakeMesh(device_, {{5, 5, 0.5f}, {6, 5, 0.5f}, {5, 6, 0.5f}}, {0, 1, 2});
+    c->pSkinnedMesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
 
     const float constants[20] = {1, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0.5f, 0.5f, 0.5f, 1};
     device_->SetVertexShaderConstantF(0, constants, 5);
@@ -72,7 +83,9 @@ TEST_F(ShaderPath, RangesAreDrawnThroughTheShaderWithTheirMaterialsAlpha) {
     device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF404040, 1.0f, 0);
     device_->BeginScene();
+    platform::hooks::StartD3DTrace();
     EXPECT_EQ(DrawMeshWithShader(c, shader_, declaration_), S_OK);
+    EXPECT_EQ(Draws(TakeTrace()), 2);  // the ranges with faces and a material
     device_->EndScene();
 
     auto grey = [](DWORD c) { return int(c & 0xFF); };
@@ -101,9 +114,11 @@ TEST_F(ShaderPath, LoadVertexShaderMakesOnlyWhatItCanAndLeavesNothingOnFailure) 
     const D3DVERTEXELEMENT9 crooked[] = {{0, 2, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     EXPECT_EQ(LoadVertexShader(&none, device_, file.c_str(), crooked, &declaration_), D3DERR_INVALIDCALL);
     std::string wrong = scratch_.Write("wrong.vsh", "vs_1_1\nfrobnicate r0, v0\n");
-    EXPECT_EQ(LoadVertexShader(&none, device_, wrong.c_str(), nullptr, nullptr), D3DXERR_INVALIDDATA);
-    EXPECT_TRUE(FAILED(LoadVertexShader(&none, device_, scratch_.Path("none.vsh").c_str(), nullptr, nullptr)));
-    EXPECT_EQ(LoadVertexShader(&none, nullptr, file.c_str(), nullptr, nullptr), E_FAIL);
+    // Without a shader no declaration is made either.
+    EXPECT_EQ(LoadVertexShader(&none, device_, wrong.c_str(), kPositionOnly, &declaration_), D3DXERR_INVALIDDATA);
+    const std::string missing = scratch_.Path("none.vsh");
+    EXPECT_TRUE(FAILED(LoadVertexShader(&none, device_, missing.c_str(), kPositionOnly, &declaration_)));
+    EXPECT_EQ(LoadVertexShader(&none, nullptr, file.c_str(), kPositionOnly, &declaration_), E_FAIL);
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(declaration_, nullptr);
 }
