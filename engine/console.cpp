@@ -246,6 +246,8 @@ CConsole* CConsole::SetActive(int bOpen) {
 }
 
 void CConsole::Print(const char* szText) {
+    // Without lines (not initialised, or shut down) there is nothing to print on.
+    if (m_pLines == NULL) return;
     NewLine();
     m_pInputLine->SetText(szText);
 }
@@ -276,6 +278,8 @@ void CConsole::Clear() {
 }
 
 void CConsole::ParseCommand(char* szLine, CConsoleCommand* pCommand) {
+    // strtok would go on through the last line it was given.
+    if (szLine == NULL || pCommand == NULL) return;
     _strlwr(szLine);
     char* szToken = strtok(szLine, " ,");
     if (szToken == NULL) return;

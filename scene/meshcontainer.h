@@ -65,7 +65,8 @@ HRESULT LoadMeshHierarchyInto(CMeshContainerEx** ppMeshList, CHierarchyFrame** p
                               const char* texturePath, DWORD newFVF, DWORD options);
 
 // A whole .x file sorted by attribute, with its attribute table and the buffers of a copy in
-// cloneFVF, for drawing through a vertex shader. The earlier buffers are released.
+// cloneFVF, for drawing through a vertex shader. The earlier buffers are left to their holder (the
+// container they came from releases them).
 HRESULT LoadMeshForShader(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const char* file,
                           DWORD cloneFVF, IDirect3DVertexBuffer9* pOldVertexBuffer,
                           IDirect3DIndexBuffer9* pOldIndexBuffer);

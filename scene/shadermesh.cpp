@@ -4,9 +4,9 @@
 HRESULT LoadMeshForShader(CMeshContainerEx** ppContainer, IDirect3DDevice9* device, const char* file,
                           DWORD cloneFVF, IDirect3DVertexBuffer9* pOldVertexBuffer,
                           IDirect3DIndexBuffer9* pOldIndexBuffer) {
-    // The caller gives the earlier buffers up whatever the load does.
-    if (pOldVertexBuffer != NULL) pOldVertexBuffer->Release();
-    if (pOldIndexBuffer != NULL) pOldIndexBuffer->Release();
+    // The earlier buffers stay with their holder: a container releases its own when deleted.
+    (void)pOldVertexBuffer;
+    (void)pOldIndexBuffer;
     if (ppContainer == NULL || device == NULL || file == NULL) return E_FAIL;
 
     DWORD numMaterials = 0;

@@ -29,6 +29,7 @@ constexpr DWORD kScene = 0xFF00FF00;  // what the console is drawn over
 CConsole* g_pFed = nullptr;
 std::vector<std::vector<std::string>> g_commands;  // word and parameters of each handled command
 int g_handlerResult = 0;
+bool g_handlerShutsDown = false;  // the handler shuts the fed console down
 
 LRESULT CALLBACK ConsoleProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (g_pFed && m == WM_KEYDOWN) g_pFed->OnKeyDown(w);
@@ -39,6 +40,7 @@ LRESULT CALLBACK ConsoleProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 int Handler(CConsoleCommand* pCommand) {
     g_commands.push_back({pCommand->m_szCommand});
     for (int i = 0; i < pCommand->m_nParams; ++i) g_commands.back().push_back(pCommand->m_szParams[i]);
+    if (g_handlerShutsDown) g_pFed->Shutdown();
     return g_handlerResult;
 }
 
@@ -81,6 +83,7 @@ protected:
         g_pd3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer_);
         g_commands.clear();
         g_handlerResult = 0;
+        g_handlerShutsDown = false;
         g_LastConsoleChar = 0;
         ASSERT_EQ(console_.Init(g_pd3dDevice, backBuffer_), S_OK);
         console_.SetCommandHandler(Handler);
@@ -307,9 +310,11 @@ TEST_F(ConsoleTest, GlyphsShowOverTheBackgroundAndTheOpenConsoleIsSaved) {
 TEST_F(ConsoleTest, InitRefusesWhatCannotMakeAConsoleAndInputBeforeItIsIgnored) {
     CConsole fresh;
     fresh.OnKeyDown(VK_F11);
+    fresh.Print("before");
     EXPECT_FALSE(fresh.IsActive());
     EXPECT_EQ(fresh.Init(nullptr, backBuffer_), E_FAIL);
     EXPECT_EQ(fresh.Init(g_pd3dDevice, nullptr), E_FAIL);
+    fresh.Print("failed");
     IDirect3DSurface9* small = nullptr;  // its upper half holds one line only
     g_pd3dDevice->CreateOffscreenPlainSurface(64, 127, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &small, nullptr);
     EXPECT_EQ(fresh.Init(g_pd3dDevice, small), E_FAIL);
@@ -318,14 +323,46 @@ TEST_F(ConsoleTest, InitRefusesWhatCannotMakeAConsoleAndInputBeforeItIsIgnored) 
     EXPECT_EQ(fresh.Init(g_pd3dDevice, backBuffer_), E_FAIL);
     ASSERT_EQ(LoadAlphabet(kAlphabet, 16, 32), S_OK);
     EXPECT_EQ(fresh.Init(g_pd3dDevice, backBuffer_), S_OK);
-    EXPECT_EQ(fresh.Init(g_pd3dDevice, backBuffer_), S_OK);  // the first set is let go
+
+    // The first set is let go: its surfaces are released, the device and the target held once.
+    auto refs = [](IUnknown* u) { return u->AddRef(), u->Release(); };
+    IDirect3DSurface9* first[] = {fresh.m_pImageSurface, fresh.m_pBackgroundSurface};
+    for (IDirect3DSurface9* s : first) s->AddRef();
+    const ULONG device = refs(g_pd3dDevice), target = refs(backBuffer_);
+    EXPECT_EQ(fresh.Init(g_pd3dDevice, backBuffer_), S_OK);
+    for (IDirect3DSurface9* s : first) EXPECT_EQ(s->Release(), 0u);
+    EXPECT_EQ(refs(g_pd3dDevice), device);
+    EXPECT_EQ(refs(backBuffer_), target);
+
     fresh.Shutdown();
     fresh.OnKeyDown(VK_F11);
+    fresh.Print("after");
     EXPECT_FALSE(fresh.IsActive());
     fs::rename("../Immagini", "../Immagini.away");
     EXPECT_EQ(fresh.Init(g_pd3dDevice, backBuffer_), E_FAIL);
     fs::rename("../Immagini.away", "../Immagini");
     EXPECT_EQ(fresh.m_pDevice, nullptr);
+    fresh.Print("failed again");
+    EXPECT_EQ(fresh.m_pLines, nullptr);
+
+    // A handler that shuts the console down and does not know the command: nothing to print on.
+    Press(DIK_F11);
+    Type("quit");
+    g_handlerShutsDown = true;
+    g_handlerResult = -1;
+    Press(DIK_RETURN);
+    EXPECT_EQ(g_commands, (std::vector<std::vector<std::string>>{{"quit"}}));
+    EXPECT_EQ(console_.m_pLines, nullptr);
+
+    // No line: nothing is parsed, not even what the last line left to the tokenizer.
+    std::string line = "a";
+    for (int i = 0; i < 30; ++i) line += " p" + std::to_string(i);
+    CConsoleCommand all, none;
+    console_.ParseCommand(line.data(), &all);
+    EXPECT_EQ(all.m_nParams, 25);
+    console_.ParseCommand(nullptr, &none);
+    EXPECT_EQ(none.m_szCommand, nullptr);
+    EXPECT_EQ(none.m_nParams, 0);
 }
 
 }  // namespace

@@ -11,6 +11,26 @@
 
 namespace {
 
+// Stands in for a frame's collision object and hands its release on to the real one.
+class ReleaseSeen : public CCollisionObject {
+public:
+    explicit ReleaseSeen(CCollisionObject* real) : real_(real) {}
+    void Destroy() override {
+        destroyed++;
+        real_->Destroy();
+    }
+    void AddTriangle(D3DXVECTOR3, D3DXVECTOR3, D3DXVECTOR3) override {}
+    void EndModel() override {}
+    void SetWorldMatrix(D3DXMATRIX*) override {}
+    void Reserved() override {}
+    bool Collide(CCollisionObject*, int) override { return false; }
+
+    int destroyed = 0;
+
+private:
+    CCollisionObject* real_;
+};
+
 class FrameCollision : public scenetest::DeviceTest {
 protected:
     void TearDown() override {
@@ -43,12 +63,14 @@ protected:
 TEST_F(FrameCollision, ModelsCollideWhereTheFramesPlaceThemAndTheFlagsStay) {
     ASSERT_EQ(a_.BuildCollisionModel(Box(-0.5f, 0.5f)), S_OK);
     ASSERT_EQ(b_.BuildCollisionModel(Box(5, 6)), S_OK);
-    CCollisionObject* first = b_.pCollisionObject;
     Place(a_, 0.0f);
     Place(b_, 0.0f);
     EXPECT_FALSE(a_.Collide(&b_, 0));
-    ASSERT_EQ(b_.BuildCollisionModel(Box(-0.5f, 0.5f)), S_OK);  // the first object is destroyed
-    EXPECT_NE(b_.pCollisionObject, first);
+    ReleaseSeen first(b_.pCollisionObject);
+    b_.pCollisionObject = &first;
+    ASSERT_EQ(b_.BuildCollisionModel(Box(-0.5f, 0.5f)), S_OK);
+    EXPECT_EQ(first.destroyed, 1) << "the first object is destroyed";
+    EXPECT_NE(b_.pCollisionObject, &first);
 
     Place(b_, 1.15f);
     EXPECT_FALSE(a_.Collide(&b_, 0));

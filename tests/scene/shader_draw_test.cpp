@@ -62,7 +62,18 @@ TEST_F(ShaderPath, RangesAreDrawnThroughTheShaderWithTheirMaterialsAlpha) {
     }
     ID3DXMesh* mesh = MakeMesh(device_, p, idx, {0, 0, 2, 2, 3, 3});
     ASSERT_EQ(mesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // A range of no faces for attribute 1 between the first two.
+    D3DXATTRIBUTERANGE ranges[4] = {};
+    DWORD count = 3;
+    ASSERT_EQ(mesh->GetAttributeTable(ranges, &count), D3D_OK);
+    ASSERT_EQ(count, 3u);
+    ranges[3] = ranges[2], ranges[2] = ranges[1];
+    ranges[1] = {1, ranges[2].FaceStart, 0, 0, 0};
+    ASSERT_EQ(mesh->SetAttributeTable(ranges, 4), D3D_OK);
     CMeshContainerEx* c = Container(mesh, {1.0f, 1.0f, 0.5f});
+    // A skinned copy off the screen: the shader draws the source mesh.
+    c->pSkinnedMesh = MakeMesh(device_, {{5, 5, 0.5f}, {6, 5, 0.5f}, {5, 6, 0.5f}}, {0, 1, 2});
+    c->pSkinnedMesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
 
     const float constants[20] = {1, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0.5f, 0.5f, 0.5f, 1};
     device_->SetVertexShaderConstantF(0, constants, 5);
@@ -72,7 +83,9 @@ TEST_F(ShaderPath, RangesAreDrawnThroughTheShaderWithTheirMaterialsAlpha) {
     device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF404040, 1.0f, 0);
     device_->BeginScene();
+    platform::hooks::StartD3DTrace();
     EXPECT_EQ(DrawMeshWithShader(c, shader_, declaration_), S_OK);
+    EXPECT_EQ(Draws(TakeTrace()), 2);  // the ranges with faces and a material
     device_->EndScene();
 
     auto grey = [](DWORD c) { return int(c & 0xFF); };
@@ -101,35 +114,41 @@ TEST_F(ShaderPath, LoadVertexShaderMakesOnlyWhatItCanAndLeavesNothingOnFailure) 
     const D3DVERTEXELEMENT9 crooked[] = {{0, 2, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     EXPECT_EQ(LoadVertexShader(&none, device_, file.c_str(), crooked, &declaration_), D3DERR_INVALIDCALL);
     std::string wrong = scratch_.Write("wrong.vsh", "vs_1_1\nfrobnicate r0, v0\n");
-    EXPECT_EQ(LoadVertexShader(&none, device_, wrong.c_str(), nullptr, nullptr), D3DXERR_INVALIDDATA);
-    EXPECT_TRUE(FAILED(LoadVertexShader(&none, device_, scratch_.Path("none.vsh").c_str(), nullptr, nullptr)));
-    EXPECT_EQ(LoadVertexShader(&none, nullptr, file.c_str(), nullptr, nullptr), E_FAIL);
+    // Without a shader no declaration is made either.
+    EXPECT_EQ(LoadVertexShader(&none, device_, wrong.c_str(), kPositionOnly, &declaration_), D3DXERR_INVALIDDATA);
+    const std::string missing = scratch_.Path("none.vsh");
+    EXPECT_TRUE(FAILED(LoadVertexShader(&none, device_, missing.c_str(), kPositionOnly, &declaration_)));
+    EXPECT_EQ(LoadVertexShader(&none, nullptr, file.c_str(), kPositionOnly, &declaration_), E_FAIL);
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(declaration_, nullptr);
 }
 
-// Four triangles over three materials, used out of order.
+// Four triangles over three of four materials, used out of order.
 std::string ThreeGroups() {
     std::string s = std::string(kXHeader) + "Mesh M {\n 4;\n 0.0;0.0;0.0;,\n 1.0;0.0;0.0;,\n 0.0;1.0;0.0;,\n"
                     " 1.0;1.0;0.0;;\n 4;\n 3;0,1,2;,\n 3;1,3,2;,\n 3;0,2,3;,\n 3;0,1,3;;\n"
-                    " MeshMaterialList {\n  3;\n  4;\n  2,\n  0,\n  1,\n  0;\n";
-    for (int i = 0; i < 3; i++) s += "  Material {\n   1.0;1.0;1.0;1.0;;\n   0.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n  }\n";
+                    " MeshMaterialList {\n  4;\n  4;\n  2,\n  0,\n  1,\n  0;\n";
+    for (int i = 0; i < 4; i++) s += "  Material {\n   1.0;1.0;1.0;1.0;;\n   0.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n  }\n";
     return s + " }\n}\n";
 }
 
 TEST_F(ShaderPath, AMeshForShadersHoldsItsRangesAndCloneBuffersAndNoMaterials) {
     std::string file = scratch_.Write("groups.x", ThreeGroups());
-    IDirect3DVertexBuffer9* oldVertices = nullptr;
-    IDirect3DIndexBuffer9* oldIndices = nullptr;
-    ASSERT_EQ(device_->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &oldVertices, nullptr), D3D_OK);
-    ASSERT_EQ(device_->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &oldIndices, nullptr), D3D_OK);
-    oldVertices->AddRef();
-    oldIndices->AddRef();
-
-    CMeshContainerEx* c = nullptr;
     const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-    ASSERT_EQ(LoadMeshForShader(&c, device_, file.c_str(), fvf, oldVertices, oldIndices), S_OK);
+    CMeshContainerEx* first = nullptr;
+    ASSERT_EQ(LoadMeshForShader(&first, device_, file.c_str(), D3DFVF_XYZ, nullptr, nullptr), S_OK);
+    ASSERT_NE(first, nullptr);
+
+    // A reload handed the first load's buffers: they stay the first container's.
+    CMeshContainerEx* c = nullptr;
+    ASSERT_EQ(LoadMeshForShader(&c, device_, file.c_str(), fvf, first->pVertexBuffer, first->pIndexBuffer), S_OK);
     ASSERT_NE(c, nullptr);
+    EXPECT_EQ(first->pVertexBuffer->AddRef(), 2u);
+    first->pVertexBuffer->Release();
+    EXPECT_EQ(first->pIndexBuffer->AddRef(), 2u);
+    first->pIndexBuffer->Release();
+    delete first;
+
     ASSERT_EQ(c->NumMaterials, 3u);  // ranges, not materials
     EXPECT_EQ(c->pMaterials, nullptr);
     EXPECT_EQ(c->ppTextures, nullptr);
@@ -152,16 +171,15 @@ TEST_F(ShaderPath, AMeshForShadersHoldsItsRangesAndCloneBuffersAndNoMaterials) {
               S_OK);
     EXPECT_EQ(DrawMesh(c), E_FAIL);
     EXPECT_EQ(DrawMeshWithShader(c, shader_, declaration_), E_FAIL);
-    delete c;
 
-    // The earlier buffers were given up once, and are given up by a load that fails too.
-    EXPECT_EQ(oldVertices->AddRef(), 2u);
-    EXPECT_EQ(oldIndices->AddRef(), 2u);
-    c = reinterpret_cast<CMeshContainerEx*>(8);
-    EXPECT_TRUE(FAILED(LoadMeshForShader(&c, device_, scratch_.Path("none.x").c_str(), fvf, oldVertices, oldIndices)));
-    EXPECT_EQ(c, reinterpret_cast<CMeshContainerEx*>(8));
-    EXPECT_EQ(oldVertices->Release(), 0u);
-    EXPECT_EQ(oldIndices->Release(), 0u);
+    // A load that fails makes nothing and leaves the buffers handed to it alone too.
+    CMeshContainerEx* none = reinterpret_cast<CMeshContainerEx*>(8);
+    EXPECT_TRUE(FAILED(LoadMeshForShader(&none, device_, scratch_.Path("none.x").c_str(), fvf, c->pVertexBuffer,
+                                         c->pIndexBuffer)));
+    EXPECT_EQ(none, reinterpret_cast<CMeshContainerEx*>(8));
+    EXPECT_EQ(c->pVertexBuffer->AddRef(), 2u);
+    c->pVertexBuffer->Release();
+    delete c;  // the device's count in TearDown shows every buffer released
 }
 
 TEST_F(ShaderPath, TheDrawListsStopAtTheFirstRefusedContainer) {

@@ -28,16 +28,17 @@ std::string Weights(const char* bone, const std::string& vertices, const std::st
 }
 
 // Frames Left, Right (with RightTip) and Body side by side at the top; Body holds a mesh of four
-// vertices: bone Left weighs 0 and 1, RightTip weighs 2, and Nowhere, which no frame is called,
-// weighs 3 with an offset that moves it 5 along z.
+// vertices: bone Left weighs 0 and 1 with an offset that moves them 1 along x, RightTip weighs 2,
+// and Nowhere, which no frame is called, weighs 3 with an offset that moves it 5 along z.
 std::string SkinnedFile() {
-    D3DXMATRIX id, up5;
+    D3DXMATRIX id, right1, up5;
     D3DXMatrixIdentity(&id);
+    D3DXMatrixTranslation(&right1, 1, 0, 0);
     D3DXMatrixTranslation(&up5, 0, 0, 5);
     return std::string(kXHeader) + "Frame Left {\n}\nFrame Right {\n Frame RightTip {\n }\n}\nFrame Body {\n" +
            " Mesh Skin {\n  4;\n  1.0;0.0;0.0;,\n  2.0;0.0;0.0;,\n  0.0;1.0;0.0;,\n  0.0;0.0;1.0;;\n" +
            "  2;\n  3;0,1,2;,\n  3;0,2,3;;\n  XSkinMeshHeader {\n   1;\n   1;\n   3;\n  }\n" +
-           Weights("Left", "0,1", "1.0,1.0", id) + Weights("RightTip", "2", "1.0", id) +
+           Weights("Left", "0,1", "1.0,1.0", right1) + Weights("RightTip", "2", "1.0", id) +
            Weights("Nowhere", "3", "1.0", up5) + " }\n}\n";
 }
 
@@ -92,8 +93,9 @@ TEST_F(SkinnedHierarchy, BonesAreBoundByNameAcrossSiblingFramesAndARotatedBoneMo
     ASSERT_EQ(UpdateSkinnedMesh(meshes_), S_OK);
     std::vector<D3DXVECTOR3> after = Positions(meshes_->pSkinnedMesh);
     ASSERT_EQ(after.size(), 4u);
-    EXPECT_TRUE(VectorNear(after[0], D3DXVECTOR3(0, 1, 0)));
-    EXPECT_TRUE(VectorNear(after[1], D3DXVECTOR3(0, 2, 0)));
+    // Moved by the offset first, then turned by the frame.
+    EXPECT_TRUE(VectorNear(after[0], D3DXVECTOR3(0, 2, 0)));
+    EXPECT_TRUE(VectorNear(after[1], D3DXVECTOR3(0, 3, 0)));
     EXPECT_EQ(after[2], before[2]);  // its bone did not move
     EXPECT_TRUE(VectorNear(after[3], D3DXVECTOR3(0, 0, 6)));  // a bone without a frame: its offset alone
     EXPECT_EQ(Positions(meshes_->MeshData.pMesh), before);

@@ -443,6 +443,8 @@ TEST_P(HierarchyMeshes, MeshesAreLoadedIntoTheListAndAReferenceFindsTheContainer
     ASSERT_NE(arm, nullptr);
     EXPECT_STREQ(arm->Name, "ArmMesh");
     EXPECT_NE(arm->MeshData.pMesh, nullptr);
+    EXPECT_EQ(arm->pSkinInfo, nullptr);  // a skin of no bones is not kept
+    EXPECT_EQ(arm->pSkinnedMesh, nullptr);
     EXPECT_EQ(arm->pNextMeshContainer, earlier);
 
     EXPECT_EQ(p.RootFrame->Find("Q")->pMeshContainer, qMesh);
