@@ -73,12 +73,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     wc.lpszMenuName = NULL;
     wc.lpszClassName = g_szWindowClass;
     wc.hIconSm = LoadIconA(hInstance, MAKEINTRESOURCE(IDI_MORVANE));
-    if (!RegisterClassExA(&wc)) return 0;
+    if (!RegisterClassExA(&wc)) return E_FAIL;
 
     HWND hWnd = CreateWindowExA(0, g_szWindowClass, g_szWindowTitle,
                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                                 g_WinWidth, g_WinHeight, NULL, NULL, hInstance, NULL);
-    if (hWnd == NULL) return 0;
+    if (hWnd == NULL) return E_FAIL;
 
     ShowWindow(hWnd, SW_SHOWNORMAL);
     UpdateWindow(hWnd);

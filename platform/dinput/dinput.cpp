@@ -83,11 +83,13 @@ public:
         return DI_OK;
     }
 
-    // The window went to the background: foreground devices are taken away.
+    // The window went to the background: foreground devices are taken away, and an exclusive
+    // mouse lets the pointer go.
     void LoseFocus(HWND hwnd) {
         if (acquired_ && foreground_ && hwnd == window_) {
             acquired_ = false;
             lost_ = true;
+            InputState::Get().Forget(this);
         }
     }
 

@@ -4,6 +4,8 @@
 #include "platform/resources.h"
 #include "win32/window_system.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <vector>
@@ -104,7 +106,13 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     auto window = std::make_shared<Window>();
     platform::win32::SetGlAttributes();
     window->sdl = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
-    if (!window->sdl) return nullptr;
+    if (!window->sdl) {
+        // Windows draw with OpenGL: an X display without GLX, say, gives none.
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "CreateWindowExA: cannot open the OpenGL window \"%s\" on the X display \"%s\": %s\n",
+                     title.c_str(), display ? display : "", SDL_GetError());
+        return nullptr;
+    }
     window->sdlId = SDL_GetWindowID(window->sdl);
     window->proc = cls->second.info.lpfnWndProc;
     window->className = cls->second.name;

@@ -4,6 +4,7 @@
 
 #include "platform/test_hooks.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 HWND g_hWnd = NULL;
@@ -108,10 +109,12 @@ TEST_F(InputTest, LostFocusClearsTheStateAndTheNextPollReacquires) {
     platform::hooks::InjectMouseButton(0, true);
     Poll();
     ASSERT_TRUE(g_Mouse.IsButtonDown(0));
+    EXPECT_TRUE(SDL_GetRelativeMouseMode());  // the exclusive mouse holds the pointer
     platform::hooks::InjectFocus(g_hWnd, false);
     platform::hooks::InjectMouseMotion(50, 50);
     Poll();
-    // In the background: nothing held, nothing moved.
+    // In the background: nothing held, nothing moved, and the pointer is free for other windows.
+    EXPECT_FALSE(SDL_GetRelativeMouseMode());
     EXPECT_FALSE(g_Mouse.IsButtonDown(0));
     EXPECT_EQ(g_Mouse.m_State.lX, 0);
     EXPECT_EQ(g_Mouse.m_X, 0);
@@ -119,6 +122,7 @@ TEST_F(InputTest, LostFocusClearsTheStateAndTheNextPollReacquires) {
     platform::hooks::InjectFocus(g_hWnd, true);
     platform::hooks::InjectMouseButton(1, true);
     Poll();  // acquires again and reads the state of now
+    EXPECT_TRUE(SDL_GetRelativeMouseMode());
     EXPECT_TRUE(g_Mouse.IsButtonDown(1));
     platform::hooks::InjectMouseButton(1, false);
     platform::hooks::InjectMouseMotion(30, 40);
