@@ -7,16 +7,9 @@
 
 namespace xfile {
 
-// Frees a buffer of readWholeFile: a mapping of `mapped` bytes, or an array when that is 0.
-struct FileRelease {
-    size_t mapped = 0;
-    void operator()(uint8_t* p) const;
-};
-
-// The bytes of a whole file: a large one mapped read-only, a small one read into memory that is
-// not cleared first.
+// The bytes of a whole file, read into memory that is not cleared first.
 struct FileBytes {
-    std::unique_ptr<uint8_t[], FileRelease> data;
+    std::unique_ptr<uint8_t[]> data;
     size_t size = 0;
 };
 
