@@ -1,11 +1,7 @@
 // Reading the files that Windows-style code names.
 #include "d3dx9/xfile/xfileio.h"
 
-#include <fcntl.h>
-#include <malloc.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,62 +11,60 @@ namespace xfile {
 
 namespace {
 
-constexpr off_t kMapFrom = off_t(1) << 20;  // bytes of the smallest file mapped
+// The buffer of the last file read on this thread, kept for the next one.
+struct KeptBuffer {
+    std::unique_ptr<uint8_t[]> data;
+    size_t capacity = 0;
+};
+thread_local KeptBuffer kept;
 
-// A large file makes large objects, freed and made again at the next load. malloc would hand
-// that memory back to the kernel and fault it in page by page once more; keep it in the heap.
-void keepHeapMemory() {
-    static const bool done = [] {
-        mallopt(M_MMAP_THRESHOLD, 32 << 20);
-        mallopt(M_TRIM_THRESHOLD, 256 << 20);
-        return true;
-    }();
-    (void)done;
+// Keeps a buffer when it is larger than the one kept; frees the smaller.
+void giveBack(std::unique_ptr<uint8_t[]>& data, size_t& capacity) {
+    if (data && capacity > kept.capacity) {
+        kept.data = std::move(data);
+        kept.capacity = capacity;
+    }
+    data.reset();
+    capacity = 0;
 }
 
 }  // namespace
 
-void FileRelease::operator()(uint8_t* p) const {
-    if (mapped)
-        ::munmap(p, mapped);
-    else
-        delete[] p;
-}
+FileBytes::~FileBytes() { giveBack(data, capacity); }
 
 bool readWholeFile(const std::string& path, FileBytes& out) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    // A large file is mapped with its pages in place rather than copied: heap memory that big is
-    // fresh from the kernel on every load and faults in page by page.
-    if (st.st_size >= kMapFrom) {
-        keepHeapMemory();
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        void* p = MAP_FAILED;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-            p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        ::close(fd);
-        if (p == MAP_FAILED) return false;
-        out.data.reset(static_cast<uint8_t*>(p));
-        out.data.get_deleter().mapped = size_t(st.st_size);
-        out.size = size_t(st.st_size);
-        return true;
-    }
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!f) return false;
+    giveBack(out.data, out.capacity);
+    out.size = 0;
     // Room for one byte more than the size: a file that grew meanwhile goes on in larger steps.
     size_t capacity = size_t(st.st_size) + 1, done = 0;
-    std::unique_ptr<uint8_t[], FileRelease> bytes(new uint8_t[capacity]);
+    std::unique_ptr<uint8_t[]> bytes;
+    if (kept.capacity >= capacity) {
+        bytes = std::move(kept.data);
+        capacity = kept.capacity;
+        kept.capacity = 0;
+    } else {
+        kept.data.reset();  // too small: freed before the larger one is made
+        kept.capacity = 0;
+        bytes.reset(new uint8_t[capacity]);
+    }
     for (;;) {
         done += std::fread(bytes.get() + done, 1, capacity - done, f.get());
         if (done < capacity || std::ferror(f.get())) break;
-        std::unique_ptr<uint8_t[], FileRelease> bigger(new uint8_t[capacity * 2]);
+        std::unique_ptr<uint8_t[]> bigger(new uint8_t[capacity * 2]);
         std::memcpy(bigger.get(), bytes.get(), done);
         bytes = std::move(bigger);
         capacity *= 2;
     }
-    if (std::ferror(f.get())) return false;
+    if (std::ferror(f.get())) {
+        giveBack(bytes, capacity);
+        return false;
+    }
     out.data = std::move(bytes);
+    out.capacity = capacity;
     out.size = done;
     return true;
 }

@@ -7,20 +7,20 @@
 
 namespace xfile {
 
-// Frees a buffer of readWholeFile: a mapping of `mapped` bytes, or an array when that is 0.
-struct FileRelease {
-    size_t mapped = 0;
-    void operator()(uint8_t* p) const;
-};
-
-// The bytes of a whole file: a large one mapped read-only, a small one read into memory that is
-// not cleared first.
+// The bytes of a whole file, read into memory that is not cleared first. The memory goes back to
+// the reader when this is destroyed: each thread keeps its largest buffer for the next file.
 struct FileBytes {
-    std::unique_ptr<uint8_t[], FileRelease> data;
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes();
+
+    std::unique_ptr<uint8_t[]> data;
     size_t size = 0;
+    size_t capacity = 0;  // bytes at data
 };
 
-// Reads a whole regular file; false when it cannot be opened or read.
+// Reads a whole regular file into `out`; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, FileBytes& out);
 
 // UTF-8 form of a wide-character path.
