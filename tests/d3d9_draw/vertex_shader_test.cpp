@@ -259,7 +259,6 @@ TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
     };
     EXPECT_EQ(create(reads(1, {Dst(kAttr, 0), Src(kInput, 0)})), D3D_OK);
     EXPECT_EQ(create(reads(1, {Dst(kAttr, 0), Src(kInput, 1)})), D3DERR_INVALIDCALL);
-    EXPECT_EQ(create(reads(2, {Dst(kAttr, 0), Src(kInput, 1, Rep(0))})), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(1).Dcl(D3DDECLUSAGE_POSITION, 0, 0).Dcl(D3DDECLUSAGE_NORMAL, 0, 1)
                          .I(kM3x3, {Dst(kTemp, 0, 0x7), Src(kInput, 0), Src(kInput, 1)}).End()),
               D3DERR_INVALIDCALL);
