@@ -73,50 +73,30 @@ void BuildBoardLight(D3DLIGHT9* pLight) {
     pLight->Attenuation1 = 0.0f;
 }
 
-static const char* const s_szTextureFailed = "Impossibile caricare la texture";
-static const char* const s_szModelFailed = "Impossibile caricare il modello";
-
-// A file the board needs and cannot load ends the game: a message box names it. Returns 0.
-static int BoardFileFailed(const char* text, const char* file) {
-    char szMessage[512];
-    snprintf(szMessage, sizeof(szMessage), "%s: %s", text, file);
-    ReportError(szMessage);
-    MessageBoxA(g_hWnd, szMessage, "Errore", MB_OK | MB_ICONEXCLAMATION);
-    return 0;
-}
-
 // Loads one GUI element at (x, y) from its three state images; false when one is missing.
 static bool LoadGuiElement(CGuiElement* pElement, float x, float y, const char* over,
                            const char* normal, const char* pressed) {
     new (pElement) CGuiElement(x, y);
     pElement->LoadOver(over);
-    if (pElement->pTextureOver == NULL) return BoardFileFailed(s_szTextureFailed, over);
+    if (pElement->pTextureOver == NULL) return TextureLoadFailed(over);
     pElement->LoadNormal(normal);
-    if (pElement->pTextureNormal == NULL) return BoardFileFailed(s_szTextureFailed, normal);
+    if (pElement->pTextureNormal == NULL) return TextureLoadFailed(normal);
     pElement->LoadPressed(pressed);
-    if (pElement->pTexturePressed == NULL) return BoardFileFailed(s_szTextureFailed, pressed);
-    return true;
-}
-
-// Loads one image for every state of an element; false when it is missing.
-static bool LoadAllStates(CGuiElement* pElement, const char* file) {
-    pElement->LoadAll(file);
-    if (pElement->pTextureOver == NULL || pElement->pTextureNormal == NULL || pElement->pTexturePressed == NULL)
-        return BoardFileFailed(s_szTextureFailed, file);
+    if (pElement->pTexturePressed == NULL) return TextureLoadFailed(pressed);
     return true;
 }
 
 // Loads a model the board needs; false when it cannot be loaded.
 static bool LoadBoardModel(CMeshContainerEx** ppContainer, const char* file, const char* textures) {
     if (FAILED(LoadMesh(ppContainer, g_pd3dDevice, file, textures, 0, D3DXMESH_SYSTEMMEM)) || *ppContainer == NULL)
-        return BoardFileFailed(s_szModelFailed, file);
+        return FileLoadFailed("Impossibile caricare il modello", file);
     return true;
 }
 
 // Loads one of the square textures; false when it cannot be loaded.
 static bool LoadSquareTexture(const char* file, IDirect3DTexture9** ppTexture) {
     if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, file, ppTexture)))
-        return BoardFileFailed(s_szTextureFailed, file);
+        return TextureLoadFailed(file);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "log.h"
 #include "winmain.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -19,14 +20,31 @@ const char* g_szLoadingImage = "..\\Immagini\\Loading.jpg";
 CGuiElement g_StartButton;
 CGuiElement g_MenuExitButton;
 
+int FileLoadFailed(const char* text, const char* file) {
+    char szMessage[512];
+    snprintf(szMessage, sizeof(szMessage), "%s: %s", text, file);
+    ReportError(szMessage);
+    MessageBoxA(g_hWnd, szMessage, "Errore", MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+}
+
+int TextureLoadFailed(const char* file) { return FileLoadFailed("Impossibile caricare la texture", file); }
+
+bool LoadAllStates(CGuiElement* pElement, const char* file) {
+    pElement->LoadAll(file);
+    if (pElement->pTextureOver == NULL || pElement->pTextureNormal == NULL || pElement->pTexturePressed == NULL)
+        return TextureLoadFailed(file);
+    return true;
+}
+
 int InitVideo(HWND hWnd) {
     if (FAILED(InitD3D(&g_pD3D, &g_pd3dDevice, hWnd, 0, 0))) return E_FAIL;
     if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, g_szLogoImage, &g_pLogoTexture))) {
-        ReportError("Impossibile caricare la texture");
+        TextureLoadFailed(g_szLogoImage);
         return E_FAIL;
     }
     if (FAILED(D3DXCreateTextureFromFileA(g_pd3dDevice, g_szLoadingImage, &g_pLoadingTexture))) {
-        ReportError("Impossibile caricare la texture");
+        TextureLoadFailed(g_szLoadingImage);
         return E_FAIL;
     }
     if (FAILED(D3DXCreateSprite(g_pd3dDevice, &g_pSplashSprite))) {
@@ -95,6 +113,17 @@ void ReleaseSplash() {
     }
 }
 
+// Sets up a menu button at half the width and y: one image for every state, another under the
+// mouse; false when one cannot be loaded.
+static bool InitMenuButton(CGuiElement* pButton, int y, const char* image, const char* over) {
+    new (pButton) CGuiElement((float)(g_WinWidth * 50 / 100), (float)y);
+    if (!LoadAllStates(pButton, image)) return false;
+    pButton->LoadOver(over);
+    if (pButton->pTextureOver == NULL) return TextureLoadFailed(over);
+    pButton->fScaleX = 0.5f;
+    return true;
+}
+
 int InitMenu(HWND) {
     g_hr = InitDirectInput();
     if (FAILED(g_hr)) {
@@ -107,15 +136,11 @@ int InitMenu(HWND) {
     }
     CreateTextFont("Typewriter");
 
-    new (&g_StartButton) CGuiElement((float)(g_WinWidth * 50 / 100), (float)(g_WinHeight * 50 / 100));
-    g_StartButton.LoadAll("..\\Immagini\\Button\\startGame.png");
-    g_StartButton.LoadOver("..\\Immagini\\Button\\startGameOn.png");
-    g_StartButton.fScaleX = 0.5f;
-
-    new (&g_MenuExitButton) CGuiElement((float)(g_WinWidth * 50 / 100), (float)(g_WinHeight * 70 / 100));
-    g_MenuExitButton.LoadAll("..\\Immagini\\Button\\exitGame.png");
-    g_MenuExitButton.LoadOver("..\\Immagini\\Button\\exitGameOn.png");
-    g_MenuExitButton.fScaleX = 0.5f;
+    if (!InitMenuButton(&g_StartButton, g_WinHeight * 50 / 100, "..\\Immagini\\Button\\startGame.png",
+                        "..\\Immagini\\Button\\startGameOn.png") ||
+        !InitMenuButton(&g_MenuExitButton, g_WinHeight * 70 / 100, "..\\Immagini\\Button\\exitGame.png",
+                        "..\\Immagini\\Button\\exitGameOn.png"))
+        return E_FAIL;
     return 1;
 }
 

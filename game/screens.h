@@ -16,6 +16,12 @@ extern const char* g_szLoadingImage;
 extern CGuiElement g_StartButton;
 extern CGuiElement g_MenuExitButton;
 
+// A file the game needs and cannot load: reported and named in an "Errore" box. Returns 0.
+int FileLoadFailed(const char* text, const char* file);
+int TextureLoadFailed(const char* file);
+// Loads one image for every state of an element; false when it cannot be loaded.
+bool LoadAllStates(CGuiElement* pElement, const char* file);
+
 int InitVideo(HWND hWnd);
 HRESULT DrawSplash();
 int ShowLogo();

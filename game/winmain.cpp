@@ -5,6 +5,8 @@
 #include "log.h"
 #include "screens.h"
 
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,7 +37,12 @@ static void ScreenStep() {
     }
     g_bShowLogo = 0;
 
-    while (!g_bStartPressed) MenuFrame();
+    // One menu frame per idle turn, so that the window's messages are read between frames; the
+    // turn whose frame saw the start button goes on to the loading screen.
+    if (!g_bStartPressed) {
+        MenuFrame();
+        if (!g_bStartPressed) return;
+    }
 
     if (!g_bMenuDone) {
         g_SplashSeconds = 0;
@@ -137,11 +144,16 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
         if (GetAsyncKeyState(VK_ESCAPE)) exit(0);
         if (g_Keyboard.IsKeyDown(DIK_S)) {
+            // Names already taken, by this run or an earlier one, are passed over: a screenshot
+            // never replaces another.
             char szName[32];
-            if (g_ScreenshotCount < 10)
-                snprintf(szName, sizeof(szName), "screenshot0%d.bmp", g_ScreenshotCount);
-            else
-                snprintf(szName, sizeof(szName), "screenshot%d.bmp", g_ScreenshotCount);
+            for (;; g_ScreenshotCount++) {
+                if (g_ScreenshotCount < 10)
+                    snprintf(szName, sizeof(szName), "screenshot0%d.bmp", g_ScreenshotCount);
+                else
+                    snprintf(szName, sizeof(szName), "screenshot%d.bmp", g_ScreenshotCount);
+                if (_access(szName, 0) != 0) break;
+            }
             TakeScreenshot(szName);
             g_ScreenshotCount++;
         }

@@ -5,5 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF
 cmake --build build -j"$(nproc)" --target morvane game_assets
-cd build/Morvane/bin
-exec ./morvane
+exec build/Morvane/bin/morvane

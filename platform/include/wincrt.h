@@ -11,6 +11,8 @@
 
 int _creat(const char* filename, int pmode);
 int _close(int fd);
+// 0 when the file exists and allows the access asked (0 exists, 2 write, 4 read, 6 both), else -1.
+int _access(const char* path, int mode);
 char* _itoa(int value, char* buffer, int radix);
 char* _strlwr(char* str);
 char* _strupr(char* str);

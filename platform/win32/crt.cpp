@@ -24,6 +24,17 @@ int _creat(const char* filename, int pmode) {
 
 int _close(int fd) { return ::close(fd); }
 
+int _access(const char* path, int mode) {
+    if (!path || (mode & ~6) != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    int how = F_OK;
+    if (mode & 2) how |= W_OK;
+    if (mode & 4) how |= R_OK;
+    return ::access(platform::MapPath(path).c_str(), how) == 0 ? 0 : -1;
+}
+
 char* _itoa(int value, char* buffer, int radix) {
     if (!buffer) return buffer;
     if (radix < 2 || radix > 36) {

@@ -30,8 +30,10 @@ make_game_copy() {
     trap 'rm -rf "$WORK"' EXIT
 }
 
+# Starts the game from the folder FROM (its own bin/ when unset), by a path relative to that folder.
 start_game() {
-    (cd "$BIN" && exec ./"$(basename "$EXE")" 2>"$WORK/stderr.txt") &
+    local from=${FROM:-$BIN}
+    (cd "$from" && exec "$(realpath --relative-to=. "$BIN")/$(basename "$EXE")" 2>"$WORK/stderr.txt") &
     GAME_PID=$!
 }
 
@@ -55,13 +57,13 @@ wait_window() {
     return 1
 }
 
-# Waits for the game to end and sets STATUS to its exit status (run it in this shell, not in
-# a command substitution: only the parent can wait for its child).
+# Waits up to SECONDS (30 by default) for the game to end and sets STATUS to its exit status (run
+# it in this shell, not in a command substitution: only the parent can wait for its child).
 wait_exit() {
     local ticks=0
     while kill -0 "$GAME_PID" 2>/dev/null; do
         ticks=$((ticks + 1))
-        [ "$ticks" -gt 300 ] && return 1
+        [ "$ticks" -gt $((${1:-30} * 10)) ] && return 1
         sleep 0.1
     done
     wait "$GAME_PID"

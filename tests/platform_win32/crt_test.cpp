@@ -136,6 +136,9 @@ TEST_F(TempDir, WindowsPathsFindFilesWhateverTheirCase) {
     EXPECT_EQ(platform::MapPath("..\\Data\\BackGround\\Sky.png"), "../Data/BackGround/Sky.png");
     EXPECT_EQ(platform::MapPath("..\\Data\\Background\\sky.PNG"), "../Data/BackGround/Sky.png");
     EXPECT_EQ(platform::MapPath("..\\DATA\\missing.png"), "../Data/missing.png");
+    EXPECT_EQ(_access("..\\data\\background\\SKY.png", 0), 0);
+    EXPECT_EQ(_access("..\\data\\background\\SKY.png", 6), 0);
+    EXPECT_EQ(_access("..\\DATA\\missing.png", 0), -1);
     FILE* f = fopen("..\\data\\background\\SKY.png", "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(fgetc(f), 'x');
