@@ -269,6 +269,9 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_2_0\nmov oPos, c0\nloop aL, i0\nret", "memory(3): error: 'loop' without 'endloop'"},
         {"vs_2_0\ncall l1\nret\nlabel l1\nret\nlabel l1\nret", "memory(6): error: label 'l1' is defined twice"},
         {"vs_2_0\ncall l1\ncallnz l4, b0\nret\nlabel l1\nret", "memory(3): error: label 'l4' is called but never defined"},
+        {"vs_2_0\ncall l1\nret\nlabel l0\nlabel l1\nret", "memory(5): error: label 'l1' follows subroutine 'l0', which has no 'ret'"},
+        {"vs_2_0\nloop aL, i0\nrep i1\nendrep\nendloop", "memory(3): error: 'rep' inside 'loop' nests too deeply"},
+        {"vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c254", "memory(3): error: register 'c256' is beyond the last one, c255"},
     };
     for (const Case& c : cases) {
         ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;
@@ -278,6 +281,7 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         EXPECT_TRUE(r.tokens.empty()) << c.source;
         EXPECT_NE(r.errors.find(c.message), std::string::npos) << c.source << " gave " << r.errors;
     }
+    EXPECT_EQ(Assemble("vs_2_0\ncall l1\nret\nlabel l0\nret\nlabel l1\nret").hr, D3D_OK);
     // No error buffer on success; null required arguments.
     ID3DXBuffer *shader = nullptr, *errors = reinterpret_cast<ID3DXBuffer*>(1);
     EXPECT_EQ(D3DXAssembleShader("vs_1_1", 7, nullptr, nullptr, 0, &shader, &errors), D3D_OK);  // the NUL counted
