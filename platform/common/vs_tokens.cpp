@@ -266,12 +266,11 @@ bool Checker::Instruction(const vs::Instruction& in) {
     if (sources < 0) return Fail("unknown opcode " + std::to_string(op));
     if (ops.empty()) return Operands(in, size_t(sources) + 1);
     if (!Destination(ops[0])) return false;
-    bool matrix = op >= kM4x4 && op <= kM3x2;
-    int rows = op == kM4x4 || op == kM3x4 ? 4 : op == kM3x2 ? 2 : 3;
+    int rows = MatrixRows(op);
     size_t i = 1;
     for (int k = 0; k < sources; ++k) {
         if (i >= ops.size()) return Operands(in, size_t(sources) + 1);
-        if (!Source(ops, i, matrix && k == 1 ? rows : 1)) return false;
+        if (!Source(ops, i, rows && k == 1 ? rows : 1)) return false;
     }
     if (i != ops.size()) return Operands(in, size_t(sources) + 1);
     if (RegisterType(ops[0]) == kAddr && op != kMov && op != kMova)
@@ -337,6 +336,15 @@ const char* OpcodeName(DWORD opcode) {
 int SourceCount(DWORD opcode) {
     const OpcodeInfo* info = Find(opcode);
     return info && info->arithmetic ? info->operands - 1 : -1;
+}
+
+int MatrixRows(DWORD opcode) {
+    switch (opcode) {
+    case kM4x4: case kM3x4: return 4;
+    case kM4x3: case kM3x3: return 3;
+    case kM3x2: return 2;
+    default: return 0;
+    }
 }
 
 std::optional<Refusal> Check(const DWORD* tokens, Stream* stream) {

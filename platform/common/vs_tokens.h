@@ -37,6 +37,8 @@ inline DWORD RegisterToken(int type, int number) {
 const char* OpcodeName(DWORD opcode);
 // The sources of an arithmetic instruction; -1 for the others.
 int SourceCount(DWORD opcode);
+// The registers, one a row, that the second source of m4x4 ... m3x2 stands for; 0 for the others.
+int MatrixRows(DWORD opcode);
 
 struct Instruction {
     DWORD opcode;

@@ -230,10 +230,10 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     bool sat = false;
     int type = 0;
     if (!Dest(ops[0], &dest, &mask, &sat, &type)) return false;
-    bool matrix = op >= kM4x4 && op <= kM3x2;
+    int rows = MatrixRows(op);
     size_t i = 1;
     std::string s[3];
-    for (int k = 0; k < (matrix ? 1 : SourceCount(op)); ++k)
+    for (int k = 0; k < (rows ? 1 : SourceCount(op)); ++k)
         if (!Operand(ops, i, &s[k])) return false;
     std::string v;
     switch (op) {
@@ -273,7 +273,6 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
             rel = ops[i++];
             hasRel = true;
         }
-        int rows = op == kM4x4 || op == kM3x4 ? 4 : op == kM3x2 ? 2 : 3;
         bool three = op == kM3x4 || op == kM3x3 || op == kM3x2;
         v = "vec4(";
         for (int row = 0; row < 4; ++row) {

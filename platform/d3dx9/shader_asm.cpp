@@ -573,8 +573,8 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
             DWORD token = Destination(dest);
             if (address && major_ < 2) token = (token & ~0xF0000u) | 0x10000u;
             operands.push_back(token);
-            bool matrix = name[0] == 'm' && name.size() == 4 && name[2] == 'x';
-            for (int k = 0; k < sources; ++k) Source(Parse(args[size_t(k) + 1]), operands, !(matrix && k == 1));
+            for (int k = 0; k < sources; ++k)
+                Source(Parse(args[size_t(k) + 1]), operands, !(MatrixRows(op->opcode) && k == 1));
             break;
         }
         }
