@@ -215,6 +215,11 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         EXPECT_NE(r.errors.find(c.message), std::string::npos) << c.source << " gave " << r.errors;
     }
     EXPECT_EQ(Assemble(kSubroutines).hr, D3D_OK);
+    // 10923 definitions of six tokens each take the stream past the 65536 tokens the device reads.
+    std::string longest = "vs_1_1\n";
+    for (int i = 0; i < 10923; ++i) longest += "def c0, 0, 0, 0, 0\n";
+    EXPECT_NE(Assemble(longest).errors.find("memory(10924): error: the shader is longer than 65536 tokens"),
+              std::string::npos);
     // No error buffer on success; null required arguments.
     ID3DXBuffer *shader = nullptr, *errors = reinterpret_cast<ID3DXBuffer*>(1);
     EXPECT_EQ(D3DXAssembleShader("vs_1_1", 7, nullptr, nullptr, 0, &shader, &errors), D3D_OK);  // the NUL counted
