@@ -29,5 +29,7 @@ run_suite() {
 run_suite build
 run_suite build-sanitize -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
 
-# A bounded fuzzing run of the .x file reader, built with clang's libFuzzer.
+# Bounded fuzzing runs, built with clang's libFuzzer: the .x file reader, and the shader
+# assembler against CreateVertexShader's check.
 tests/xfile/run_fuzz.sh build-fuzz 60
+tests/d3d9_draw/run_fuzz.sh build-fuzz 60

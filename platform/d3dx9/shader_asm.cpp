@@ -2,6 +2,7 @@
 #include <d3dx9shader.h>
 
 #include "common/paths.h"
+#include "common/vs_tokens.h"
 #include "d3dx9/buffer.h"
 #include "d3dx9/xfile/xfileio.h"
 
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace {
+
+using namespace platform::vs;
 
 // A source error: the message is complete, location included.
 struct AsmError {
@@ -241,56 +244,37 @@ void Preprocessor::Include(const Source& parent, const std::string& argument, in
 // ---------------------------------------------------------------------------------------------
 // Assembly.
 
-enum RegType : int {
-    kTemp = 0, kInput = 1, kConst = 2, kAddr = 3, kRastOut = 4, kAttrOut = 5, kTexCrdOut = 6,
-    kConstInt = 7, kConstBool = 14, kLoop = 15, kLabel = 18,
-};
-
 enum class Shape { kArith, kDef, kDefI, kDefB, kNone, kLabelArg, kCallNz, kLoopArgs, kRep, kIf };
 
 struct OpInfo {
-    const char* name;
-    DWORD opcode;
-    int major;    // the first version that has it
+    Opcode opcode;
+    int major;  // the first version that has it
     Shape shape;
-    int sources;  // for arithmetic
 };
 
+// The mnemonics are the opcodes' names; dcl has a form of its own.
 constexpr OpInfo kOps[] = {
-    {"nop", 0, 1, Shape::kNone, 0},        {"mov", 1, 1, Shape::kArith, 1},
-    {"add", 2, 1, Shape::kArith, 2},       {"sub", 3, 1, Shape::kArith, 2},
-    {"mad", 4, 1, Shape::kArith, 3},       {"mul", 5, 1, Shape::kArith, 2},
-    {"rcp", 6, 1, Shape::kArith, 1},       {"rsq", 7, 1, Shape::kArith, 1},
-    {"dp3", 8, 1, Shape::kArith, 2},       {"dp4", 9, 1, Shape::kArith, 2},
-    {"min", 10, 1, Shape::kArith, 2},      {"max", 11, 1, Shape::kArith, 2},
-    {"slt", 12, 1, Shape::kArith, 2},      {"sge", 13, 1, Shape::kArith, 2},
-    {"exp", 14, 1, Shape::kArith, 1},      {"log", 15, 1, Shape::kArith, 1},
-    {"lit", 16, 1, Shape::kArith, 1},      {"dst", 17, 1, Shape::kArith, 2},
-    {"lrp", 18, 2, Shape::kArith, 3},      {"frc", 19, 1, Shape::kArith, 1},
-    {"m4x4", 20, 1, Shape::kArith, 2},     {"m4x3", 21, 1, Shape::kArith, 2},
-    {"m3x4", 22, 1, Shape::kArith, 2},     {"m3x3", 23, 1, Shape::kArith, 2},
-    {"m3x2", 24, 1, Shape::kArith, 2},     {"call", 25, 2, Shape::kLabelArg, 0},
-    {"callnz", 26, 2, Shape::kCallNz, 0},  {"loop", 27, 2, Shape::kLoopArgs, 0},
-    {"ret", 28, 2, Shape::kNone, 0},       {"endloop", 29, 2, Shape::kNone, 0},
-    {"label", 30, 2, Shape::kLabelArg, 0}, {"pow", 32, 2, Shape::kArith, 2},
-    {"crs", 33, 2, Shape::kArith, 2},      {"sgn", 34, 2, Shape::kArith, 3},
-    {"abs", 35, 2, Shape::kArith, 1},      {"nrm", 36, 2, Shape::kArith, 1},
-    {"sincos", 37, 2, Shape::kArith, 3},   {"rep", 38, 2, Shape::kRep, 0},
-    {"endrep", 39, 2, Shape::kNone, 0},    {"if", 40, 2, Shape::kIf, 0},
-    {"else", 42, 2, Shape::kNone, 0},      {"endif", 43, 2, Shape::kNone, 0},
-    {"mova", 46, 2, Shape::kArith, 1},     {"defb", 47, 2, Shape::kDefB, 0},
-    {"defi", 48, 2, Shape::kDefI, 0},      {"expp", 78, 1, Shape::kArith, 1},
-    {"logp", 79, 1, Shape::kArith, 1},     {"def", 81, 1, Shape::kDef, 0},
+    {kNop, 1, Shape::kNone},          {kMov, 1, Shape::kArith},       {kAdd, 1, Shape::kArith},
+    {kSub, 1, Shape::kArith},         {kMad, 1, Shape::kArith},       {kMul, 1, Shape::kArith},
+    {kRcp, 1, Shape::kArith},         {kRsq, 1, Shape::kArith},       {kDp3, 1, Shape::kArith},
+    {kDp4, 1, Shape::kArith},         {kMin, 1, Shape::kArith},       {kMax, 1, Shape::kArith},
+    {kSlt, 1, Shape::kArith},         {kSge, 1, Shape::kArith},       {kExp, 1, Shape::kArith},
+    {kLog, 1, Shape::kArith},         {kLit, 1, Shape::kArith},       {kDst, 1, Shape::kArith},
+    {kLrp, 2, Shape::kArith},         {kFrc, 1, Shape::kArith},       {kM4x4, 1, Shape::kArith},
+    {kM4x3, 1, Shape::kArith},        {kM3x4, 1, Shape::kArith},      {kM3x3, 1, Shape::kArith},
+    {kM3x2, 1, Shape::kArith},        {kCall, 2, Shape::kLabelArg},   {kCallNz, 2, Shape::kCallNz},
+    {kLoopOp, 2, Shape::kLoopArgs},   {kRet, 2, Shape::kNone},        {kEndLoop, 2, Shape::kNone},
+    {kLabelOp, 2, Shape::kLabelArg},  {kPow, 2, Shape::kArith},       {kCrs, 2, Shape::kArith},
+    {kSgn, 2, Shape::kArith},         {kAbs, 2, Shape::kArith},       {kNrm, 2, Shape::kArith},
+    {kSinCos, 2, Shape::kArith},      {kRep, 2, Shape::kRep},         {kEndRep, 2, Shape::kNone},
+    {kIf, 2, Shape::kIf},             {kElse, 2, Shape::kNone},       {kEndIf, 2, Shape::kNone},
+    {kMova, 2, Shape::kArith},        {kDefB, 2, Shape::kDefB},       {kDefI, 2, Shape::kDefI},
+    {kExpp, 1, Shape::kArith},        {kLogp, 1, Shape::kArith},      {kDef, 1, Shape::kDef},
 };
-constexpr DWORD kDclOpcode = 31;
 
 constexpr const char* kUsages[] = {"position", "blendweight", "blendindices", "normal", "psize",
                                    "texcoord", "tangent", "binormal", "tessfactor", "positiont",
                                    "color", "fog", "depth", "sample"};
-
-DWORD RegisterToken(int type, int number) {
-    return 0x80000000u | (DWORD(type & 7) << 28) | (DWORD(type & 0x18) << 8) | DWORD(number);
-}
 
 // An operand as written, before it is checked against its place.
 struct Operand {
@@ -311,10 +295,6 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what) const { FailAt(pre_.files[line_->file], line_->number, what); }
-    void CheckInput(int number) const;
-    [[noreturn]] void FailUnclosed();
-    void FlowControl(const std::string& name, DWORD operand);
-    void Finish();
     void Instruction(const std::string& mnemonic, const std::vector<std::string>& args);
     Operand Parse(const std::string& text) const;
     void Register(const std::string& name, Operand* op) const;
@@ -329,56 +309,9 @@ private:
     const Preprocessor& pre_;
     const Line* line_ = nullptr;
     int major_ = 0;
-    bool executed_ = false;  // an instruction other than dcl and def has been seen
-    DWORD declared_ = 0;     // the v# registers that have a dcl
-    std::vector<std::pair<std::string, const Line*>> blocks_;  // open if/else, rep and loop
-    std::map<int, const Line*> labels_;                       // label number, where it is defined
-    std::vector<std::pair<int, const Line*>> calls_;          // label number, where it is called
     std::vector<DWORD> tokens_;
+    std::vector<const Line*> items_;  // where the version and each instruction come from
 };
-
-void Assembler::CheckInput(int number) const {
-    if (number >= 16 || !(declared_ & (1u << number)))
-        Fail("input register 'v" + std::to_string(number) + "' is read but not declared");
-}
-
-// Fails for the innermost open block, at the line that opens it.
-void Assembler::FailUnclosed() {
-    line_ = blocks_.back().second;
-    std::string opener = blocks_.back().first == "else" ? "if" : blocks_.back().first;
-    Fail("'" + opener + "' without 'end" + opener + "'");
-}
-
-// Keeps the nesting of if/else/endif, rep/endrep and loop/endloop and the labels and calls.
-void Assembler::FlowControl(const std::string& name, DWORD operand) {
-    static const std::map<std::string, std::string> kOpeners = {
-        {"else", "if"}, {"endif", "if"}, {"endrep", "rep"}, {"endloop", "loop"}};
-    if (name == "if" || name == "rep" || name == "loop") {
-        blocks_.push_back({name, line_});
-    } else if (auto opener = kOpeners.find(name); opener != kOpeners.end()) {
-        bool open = !blocks_.empty() && (blocks_.back().first == opener->second ||
-                                         (name == "endif" && blocks_.back().first == "else"));
-        if (!open) Fail("'" + name + "' without '" + opener->second + "'");
-        if (name == "else") blocks_.back().first = "else";
-        else blocks_.pop_back();
-    } else if (name == "label") {
-        int label = int(operand & 0x7FF);
-        if (!blocks_.empty()) FailUnclosed();
-        if (!labels_.emplace(label, line_).second) Fail("label 'l" + std::to_string(label) + "' is defined twice");
-    } else if (name == "call" || name == "callnz") {
-        calls_.push_back({int(operand & 0x7FF), line_});
-    }
-}
-
-// The checks that need the whole shader: every block closed, every called label defined.
-void Assembler::Finish() {
-    if (!blocks_.empty()) FailUnclosed();
-    for (const auto& [label, line] : calls_) {
-        if (labels_.count(label)) continue;
-        line_ = line;
-        Fail("label 'l" + std::to_string(label) + "' is called but never defined");
-    }
-}
 
 void Assembler::Register(const std::string& name, Operand* op) const {
     std::string lower = Lower(name);
@@ -518,7 +451,6 @@ void Assembler::Source(const Operand& op, std::vector<DWORD>& out, bool allowMod
     out.push_back(token);
     if (op.relative && major_ >= 2)
         out.push_back(RegisterToken(op.relType, 0) | (DWORD(op.relComponent) * 0x55u << 16));
-    if (op.type == kInput) CheckInput(op.number);
 }
 
 DWORD Assembler::Destination(const Operand& op) const {
@@ -568,7 +500,6 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
     };
     if (name.compare(0, 4, "dcl_") == 0) {
         // dcl_usage[index] v#
-        if (executed_) Fail("declarations must come before the instructions");
         std::string usage = name.substr(4);
         size_t digits = usage.find_first_of("0123456789");
         int index = digits == std::string::npos ? 0 : Int(usage.substr(digits));
@@ -579,15 +510,14 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
         Operand reg = Parse(args[0]);
         if (reg.type != kInput || reg.hasSuffix || reg.negate || reg.logicalNot)
             Fail("declarations take an input register v#");
-        opcode = kDclOpcode;
-        declared_ |= 1u << reg.number;
+        opcode = kDcl;
         operands = {0x80000000u | DWORD(it - std::begin(kUsages)) | (DWORD(index) << 16), Destination(reg)};
     } else {
-        auto op = std::find_if(std::begin(kOps), std::end(kOps), [&](const OpInfo& o) { return name == o.name; });
+        auto op = std::find_if(std::begin(kOps), std::end(kOps), [&](const OpInfo& o) { return name == OpcodeName(o.opcode); });
         std::string version = major_ == 1 ? "vs_1_1" : "vs_2_0";
         if (op == std::end(kOps)) {
             std::string base = name.substr(0, name.find('_'));
-            if (std::any_of(std::begin(kOps), std::end(kOps), [&](const OpInfo& o) { return base == o.name; }))
+            if (std::any_of(std::begin(kOps), std::end(kOps), [&](const OpInfo& o) { return base == OpcodeName(o.opcode); }))
                 Fail("instruction modifier '" + mnemonic.substr(base.size()) + "' is not available in " + version);
             Fail("unknown instruction '" + mnemonic + "'");
         }
@@ -629,7 +559,8 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
             break;
         }
         case Shape::kArith: {
-            expect(size_t(op->sources) + 1);
+            int sources = SourceCount(op->opcode);
+            expect(size_t(sources) + 1);
             Operand dest = Parse(args[0]);
             bool address = dest.type == kAddr;
             bool writesAddress = major_ >= 2 ? name == "mova" : name == "mov";
@@ -642,20 +573,13 @@ void Assembler::Instruction(const std::string& mnemonic, const std::vector<std::
             DWORD token = Destination(dest);
             if (address && major_ < 2) token = (token & ~0xF0000u) | 0x10000u;
             operands.push_back(token);
-            bool matrix = name[0] == 'm' && name.size() == 4 && name[2] == 'x';
-            for (int k = 0; k < op->sources; ++k) {
-                Operand source = Parse(args[size_t(k) + 1]);
-                Source(source, operands, !(matrix && k == 1));
-                // The matrix operand reads one register per row.
-                if (matrix && k == 1 && source.type == kInput)
-                    for (int row = 1; row < name[3] - '0'; ++row) CheckInput(source.number + row);
-            }
+            for (int k = 0; k < sources; ++k)
+                Source(Parse(args[size_t(k) + 1]), operands, !(MatrixRows(op->opcode) && k == 1));
             break;
         }
         }
-        FlowControl(name, operands.empty() ? 0 : operands[0]);
-        if (op->shape != Shape::kDef && op->shape != Shape::kDefI && op->shape != Shape::kDefB) executed_ = true;
     }
+    items_.push_back(line_);
     DWORD length = major_ >= 2 ? DWORD(operands.size()) << 24 : 0;
     tokens_.push_back(opcode | length);
     tokens_.insert(tokens_.end(), operands.begin(), operands.end());
@@ -677,6 +601,7 @@ std::vector<DWORD> Assembler::Run() {
             else Fail("the shader must start with a version, vs_1_1 or vs_2_0");
             if (!rest.empty()) Fail("syntax error after '" + mnemonic + "'");
             tokens_.push_back(major_ == 1 ? 0xFFFE0101u : 0xFFFE0200u);
+            items_.push_back(line_);
             continue;
         }
         std::vector<std::string> args;
@@ -690,8 +615,12 @@ std::vector<DWORD> Assembler::Run() {
         Instruction(mnemonic, args);
     }
     if (major_ == 0) throw AsmError{pre_.files[0] + ": error: the shader has no version, vs_1_1 or vs_2_0"};
-    Finish();
-    tokens_.push_back(0x0000FFFFu);
+    tokens_.push_back(kEndToken);
+    // The checks CreateVertexShader makes, at the line of the instruction they name.
+    if (auto refusal = Check(tokens_.data())) {
+        line_ = items_[std::min(refusal->item, items_.size() - 1)];
+        Fail(refusal->message);
+    }
     return tokens_;
 }
 

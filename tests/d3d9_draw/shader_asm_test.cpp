@@ -1,6 +1,7 @@
 // D3DXAssembleShader: the assembly of the vertex shader tests' hand-written streams, the
 // encodings, the preprocessor, files and errors, and a triangle drawn through an assembled shader.
 #include "shader_fixture.h"
+#include "shader_sources.h"
 #include "temp_dir.h"
 
 #include <d3dx9.h>
@@ -43,60 +44,13 @@ Result Assemble(const std::string& source, const D3DXMACRO* defines = nullptr, I
     return Take(hr, shader, errors);
 }
 
-// The assembly of the vertex shader tests' cases, by name.
-const std::map<std::string, std::string> kVs11Sources = {
-    {"add", "add r0, c10, c11"},
-    {"sub", "sub r0, c10, c11"},
-    {"mul", "mul r0, c10, c11"},
-    {"mad", "mad r0, c10, c11, c10"},
-    {"dp3", "dp3 r0, c10, c11"},
-    {"dp4 scaled", "dp4 r0, c10, c10\nmul r0, r0, c11.y"},
-    {"min max", "min r0.xy, c10, c11\nmax r0.zw, c10, c11"},
-    {"slt sge", "slt r0.xy, c10, c11\nsge r0.zw, c10, c11"},
-    {"rcp rsq", "rcp r0.x, c12.x\nrsq r0.y, c12.x\nrcp r0.z, c10.w\nrsq r0.w, -c12.x"},
-    {"frc exp log", "def c13, 2.75, -1.0, 0.5, 0.0\nfrc r0.xy, c13\nexp r0.z, c13.y\nlog r0.w, c13.z\n"
-                    "mul r0.w, r0, -c13.z"},
-    {"lit", "def c13, 0.5, 0.5, 0.0, 2.0\nlit r0, c13\nmul r0.x, r0, c13.x"},
-    {"dst", "def c13, 0, 0.25, 0.25, 0\ndef c14, 0, 2, 0, 0.5\ndst r0, c13, c14"},
-    {"expp", "def c13, 0, 0, 0, -0.75\nexpp r0, c13.w"},
-    {"swizzle negate mask", "mov r0, c10.abgr\nadd r0.y, r0, -c11.g"},
-};
-const char* const kVs11Load = "def c10, 0.25, 0.5, 0.75, 1.0\ndef c11, 0.5, 0.25, 2.0, 0.0\ndef c12, 4.0, 0, 0, 0\n";
-
-const std::map<std::string, std::string> kVs20Sources = {
-    {"lrp abs", "def c10, 0.25, 0.25, 0.25, 0.25\ndef c11, 1, 0, 0.5, -0.5\ndef c12, 0, 1, 0.5, 0.5\n"
-                "lrp r0, c10, c11, c12\nabs r0.w, r0"},
-    {"nrm pow", "def c10, 3, 0, 4, 0\ndef c11, 0.25, 0.5, 0, 0\nnrm r0, c10\npow r0.y, c11.x, c11.y"},
-    {"crs", "def c10, 1, 0, 0, 0\ndef c11, 0, 0.5, 0, 1\nmov r0, c11\ncrs r0.xyz, c10, c11"},
-    {"sincos", "def c10, 0, 0, 0, 1.0471976\ndef c11, -1.5500992e-6, -2.1701389e-5, 0.0026041667, 0.00026041668\n"
-               "def c12, -0.020833334, -0.125, 1.0, 0.5\nmov r0, c12.z\nsincos r0.xy, c10.w, c11, c12"},
-    {"rep loop", "defi i0, 4, 0, 0, 0\ndefi i1, 3, 1, 2, 0\ndef c10, 0.125, 0, 0, 0\ndef c11, 0, 0, 0, 0\n"
-                 "def c12, 0, 0, 0, 0\ndef c13, 0, 0.1, 0, 0\ndef c14, 0, 0, 0, 0\ndef c15, 0, 0.2, 0, 0\n"
-                 "def c16, 0, 0, 0, 0\ndef c17, 0, 0.3, 0, 0\nmov r0, c11\nrep i0\n  add r0, r0, c10\nendrep\n"
-                 "loop aL, i1\n  add r0, r0, c[aL + 12]\nendloop"},
-    {"if else call", "defb b0, true\ndefb b1, false\ndef c10, 0.25, 0.5, 0.75, 1.0\nmov r0, c10\nif b1\n"
-                     "  mov r0.x, c10.w\nelse\n  call l2\nendif"},
-};
-
-std::string Wrap(int major, const std::string& body) {
-    return std::string(major == 1 ? "vs_1_1" : "vs_2_0") +
-           "\ndcl_position v0\ndcl_color v1\nmov oPos, v0\n" + body + "\nmov oD0, r0\n";
-}
-
 TEST(ShaderAssembler, ReproducesTheHandWrittenStreams) {
-    for (const ShaderCase& c : Vs11Cases()) {
-        std::string body = kVs11Sources.at(c.name);
-        if (body.find("c10") != std::string::npos && body.find("def c13") == std::string::npos) body = kVs11Load + body;
-        Result r = Assemble(Wrap(1, body));
-        ASSERT_EQ(r.hr, D3D_OK) << c.name << ": " << r.errors;
-        EXPECT_EQ(r.tokens, CaseTokens(1, c)) << c.name;
-    }
-    for (const ShaderCase& c : Vs20Cases()) {
-        std::string source = Wrap(2, kVs20Sources.at(c.name));
-        if (std::string(c.name) == "if else call") source += "ret\nlabel l2\n  sub r0.z, r0, r0\nret\n";
-        Result r = Assemble(source);
-        ASSERT_EQ(r.hr, D3D_OK) << c.name << ": " << r.errors;
-        EXPECT_EQ(r.tokens, CaseTokens(2, c)) << c.name;
+    for (int major : {1, 2}) {
+        for (const ShaderCase& c : major == 1 ? Vs11Cases() : Vs20Cases()) {
+            Result r = Assemble(CaseSource(major, c.name));
+            ASSERT_EQ(r.hr, D3D_OK) << c.name << ": " << r.errors;
+            EXPECT_EQ(r.tokens, CaseTokens(major, c)) << c.name;
+        }
     }
     Result r = Assemble(Wrap(1, "def c20, 0.1, 0.2, 0.3, 1.0\ndef c30, 2.0, 0, 0, 0\nmov a0.x, c30.x\n"
                                 "mov r0, c[a0.x + 20]\nadd r0.x, r0, -c20.x"));
@@ -104,16 +58,7 @@ TEST(ShaderAssembler, ReproducesTheHandWrittenStreams) {
 }
 
 TEST(ShaderAssembler, EncodesTheOtherInstructionsRegistersAndModifiers) {
-    Result r = Assemble("VS.1.1  /* the old version syntax */\n"
-                        "dcl_texcoord3 v7 // a comment\n"
-                        "dcl_normal v2\n"
-                        "m3x3 r1.xyz, v2, c4\n"
-                        "m3x4 oT7, -r1.yzxw, c[4 + a0.x]\n"
-                        "m3x2 r2.xy, r1, c0\n"
-                        "logp oPts, v7.w\n"
-                        "mov oFog, R1.z\n"
-                        "mov oD1.rgb, c95.bgra\n"
-                        "nop\n");
+    Result r = Assemble(kVs11Encodings);
     ASSERT_EQ(r.hr, D3D_OK) << r.errors;
     std::vector<DWORD> expected = Assembler(1)
         .Dcl(D3DDECLUSAGE_TEXCOORD, 3, 7).Dcl(D3DDECLUSAGE_NORMAL, 0, 2)
@@ -126,19 +71,7 @@ TEST(ShaderAssembler, EncodesTheOtherInstructionsRegistersAndModifiers) {
         .I(0, {}).End();
     EXPECT_EQ(r.tokens, expected);
 
-    r = Assemble("vs_2_0\n"
-                 "dcl_blendweight v1\n"
-                 "dcl_blendindices1 v2\n"
-                 "defb b2, TRUE\n"
-                 "mova a0.yw, v2\n"
-                 "m4x3 r1.xyz, v1, c[a0.w + 9]\n"
-                 "m4x4 r3, r1, c[a0.y]\n"
-                 "sgn r2, r1, r3, r4\n"
-                 "callnz l1, !b2\n"
-                 "mov r0, c0.wz\n"
-                 "ret\n"
-                 "label l1\n"
-                 "ret\n");
+    r = Assemble(kVs20Encodings);
     ASSERT_EQ(r.hr, D3D_OK) << r.errors;
     DWORD a0w = Reg(kAddr, 0) | (Rep(3) << 16), a0y = Reg(kAddr, 0) | (Rep(1) << 16);
     expected = Assembler(2)
@@ -269,6 +202,9 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_2_0\nmov oPos, c0\nloop aL, i0\nret", "memory(3): error: 'loop' without 'endloop'"},
         {"vs_2_0\ncall l1\nret\nlabel l1\nret\nlabel l1\nret", "memory(6): error: label 'l1' is defined twice"},
         {"vs_2_0\ncall l1\ncallnz l4, b0\nret\nlabel l1\nret", "memory(3): error: label 'l4' is called but never defined"},
+        {"vs_2_0\ncall l1\nret\nlabel l0\nlabel l1\nret", "memory(5): error: label 'l1' follows subroutine 'l0', which has no 'ret'"},
+        {"vs_2_0\nloop aL, i0\nrep i1\nendrep\nendloop", "memory(3): error: 'rep' inside 'loop' nests too deeply"},
+        {"vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c254", "memory(3): error: register 'c256' is beyond the last one, c255"},
     };
     for (const Case& c : cases) {
         ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;
@@ -278,6 +214,12 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         EXPECT_TRUE(r.tokens.empty()) << c.source;
         EXPECT_NE(r.errors.find(c.message), std::string::npos) << c.source << " gave " << r.errors;
     }
+    EXPECT_EQ(Assemble(kSubroutines).hr, D3D_OK);
+    // 10923 definitions of six tokens each take the stream past the 65536 tokens the device reads.
+    std::string longest = "vs_1_1\n";
+    for (int i = 0; i < 10923; ++i) longest += "def c0, 0, 0, 0, 0\n";
+    EXPECT_NE(Assemble(longest).errors.find("memory(10924): error: the shader is longer than 65536 tokens"),
+              std::string::npos);
     // No error buffer on success; null required arguments.
     ID3DXBuffer *shader = nullptr, *errors = reinterpret_cast<ID3DXBuffer*>(1);
     EXPECT_EQ(D3DXAssembleShader("vs_1_1", 7, nullptr, nullptr, 0, &shader, &errors), D3D_OK);  // the NUL counted

@@ -273,6 +273,13 @@ TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
     EXPECT_EQ(create(labels(1, 2, 2)), D3D_OK);
     EXPECT_EQ(create(labels(1, 1, 1)), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(labels(1, 2, 3)), D3DERR_INVALIDCALL);
+    // A label after a subroutine without ret; a rep in a loop, deeper than vs_2_0 nests.
+    EXPECT_EQ(create(Assembler(2).I(kCall, {Src(kLabel, 1)}).I(kRet, {}).I(kLabelOp, {Src(kLabel, 0)})
+                         .I(kLabelOp, {Src(kLabel, 1)}).I(kRet, {}).End()),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(2).I(kLoop, {Src(kLoopReg, 0), Src(kInt, 0)}).I(kRep, {Src(kInt, 1)}).I(kEndRep, {})
+                         .I(kEndLoop, {}).End()),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(2).I(26, {Src(kLabel, 3), Src(kBool, 0)}).End()), D3DERR_INVALIDCALL);  // callnz
     EXPECT_EQ(device_->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(1).Comment(2).End()), D3D_OK);
