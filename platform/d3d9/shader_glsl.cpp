@@ -20,13 +20,20 @@ public:
     std::vector<std::pair<int, std::array<float, 4>>> definitions;
 
 private:
+    // A source register token and, in vs_2_0, the relative-address token after it.
+    struct SourceToken {
+        DWORD token, rel = 0;
+        bool hasRel = false;
+    };
+
     bool Instruction(DWORD op, const std::vector<DWORD>& operands);
+    SourceToken Take(const std::vector<DWORD>& ops, size_t& i) const;
     // Reads the source operand at ops[i] (and its relative-address token), advancing i.
     bool Operand(const std::vector<DWORD>& ops, size_t& i, std::string* out);
     bool Register(DWORD token, DWORD relToken, bool hasRelToken, std::string* out);
     bool Dest(DWORD token, std::string* name, std::string* mask, bool* saturate, int* type);
     void Assign(const std::string& dest, const std::string& mask, int type, bool saturate, const std::string& value);
-    std::string MatrixRow(DWORD token, DWORD rel, bool hasRel, int row);
+    std::string MatrixRow(const SourceToken& matrix, int row);
 
     const Stream& stream_;
     int major_;
@@ -72,16 +79,20 @@ bool Translator::Register(DWORD token, DWORD relToken, bool hasRelToken, std::st
     }
 }
 
-bool Translator::Operand(const std::vector<DWORD>& ops, size_t& i, std::string* out) {
-    DWORD t = ops[i++];
-    DWORD rel = 0;
-    bool hasRel = false;
-    if (Relative(t) && major_ >= 2) {
-        rel = ops[i++];
-        hasRel = true;
+Translator::SourceToken Translator::Take(const std::vector<DWORD>& ops, size_t& i) const {
+    SourceToken source{ops[i++]};
+    if (Relative(source.token) && major_ >= 2) {
+        source.rel = ops[i++];
+        source.hasRel = true;
     }
+    return source;
+}
+
+bool Translator::Operand(const std::vector<DWORD>& ops, size_t& i, std::string* out) {
+    SourceToken source = Take(ops, i);
+    DWORD t = source.token;
     std::string reg;
-    if (!Register(t, rel, hasRel, &reg)) return false;
+    if (!Register(t, source.rel, source.hasRel, &reg)) return false;
     DWORD swizzle = (t >> 16) & 0xFF;
     if (swizzle != 0xE4) {
         reg += ".";
@@ -136,10 +147,11 @@ void Translator::Assign(const std::string& dest, const std::string& mask, int ty
     *out_ << pad << dest << mask << " = " << v << (mask.empty() ? "" : mask) << ";\n";
 }
 
-std::string Translator::MatrixRow(DWORD t, DWORD rel, bool hasRel, int row) {
+std::string Translator::MatrixRow(const SourceToken& matrix, int row) {
+    DWORD t = matrix.token;
     DWORD shifted = (t & ~0x7FFu) | DWORD(RegisterNumber(t) + row);
     std::string reg;
-    if (!Register(shifted, rel, hasRel, &reg)) return std::string();
+    if (!Register(shifted, matrix.rel, matrix.hasRel, &reg)) return std::string();
     return reg;
 }
 
@@ -266,13 +278,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     case kCrs: v = "vec4(cross(" + s[0] + ".xyz, " + s[1] + ".xyz), 0.0)"; break;
     case kSinCos: v = "vec4(cos(" + s[0] + ".w), sin(" + s[0] + ".w), 0.0, 0.0)"; break;
     case kM4x4: case kM4x3: case kM3x4: case kM3x3: case kM3x2: {
-        DWORD m = ops[i++];
-        DWORD rel = 0;
-        bool hasRel = false;
-        if (Relative(m) && major_ >= 2) {
-            rel = ops[i++];
-            hasRel = true;
-        }
+        SourceToken matrix = Take(ops, i);
         bool three = op == kM3x4 || op == kM3x3 || op == kM3x2;
         v = "vec4(";
         for (int row = 0; row < 4; ++row) {
@@ -281,7 +287,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
                 v += "0.0";
                 continue;
             }
-            std::string reg = MatrixRow(m, rel, hasRel, row);
+            std::string reg = MatrixRow(matrix, row);
             if (reg.empty()) return false;
             v += three ? "dot(" + s[0] + ".xyz, " + reg + ".xyz)" : "dot(" + s[0] + ", " + reg + ")";
         }
