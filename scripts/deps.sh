@@ -9,7 +9,7 @@ packages=(
   libfcl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
   xvfb xauth xdotool x11-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev glslang-dev glslang-tools
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -29,7 +29,8 @@ run_suite() {
 run_suite build
 run_suite build-sanitize -DMORVANE_SANITIZE=ON -DMORVANE_BENCH=OFF
 
-# Bounded fuzzing runs, built with clang's libFuzzer: the .x file reader, and the shader
-# assembler against CreateVertexShader's check.
+# Bounded fuzzing runs, built with clang's libFuzzer: the .x file reader, and CreateVertexShader's
+# check through the shader assembler and through raw token streams.
 tests/xfile/run_fuzz.sh build-fuzz 60
-tests/d3d9_draw/run_fuzz.sh build-fuzz 60
+tests/d3d9_draw/run_fuzz.sh build-fuzz 60 asm
+tests/d3d9_draw/run_fuzz.sh build-fuzz 60 tokens

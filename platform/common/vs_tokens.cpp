@@ -78,6 +78,8 @@ private:
     bool Next(DWORD* token);
     bool Instruction(const vs::Instruction& in);
     bool Operands(const vs::Instruction& in, size_t count);
+    bool Miscounted(DWORD opcode, size_t count);
+    bool Recursion();
     bool Unclosed();
     bool Block(DWORD op);
     bool Range(int type, int number, int count);
@@ -92,10 +94,15 @@ private:
     bool executed_ = false;  // an instruction other than dcl and def has been seen
     DWORD declared_ = 0;     // v# registers with a dcl
     DWORD defined_ = 0;      // label numbers
-    int subroutine_ = -1;    // the label whose ret is still to come
+    int subroutine_ = -1;    // the label whose ret is still to come, -1 in the main program
     int loops_ = 0;          // open loop and rep
     std::vector<std::pair<DWORD, size_t>> blocks_;  // the open if (or else), loop and rep, and where
-    std::vector<std::pair<int, size_t>> calls_;     // label number, where it is called
+    struct Call {
+        int label;
+        size_t item;
+        int caller;  // the subroutine the call stands in, -1 for the main program
+    };
+    std::vector<Call> calls_;
 };
 
 bool Checker::Next(DWORD* token) {
@@ -105,9 +112,31 @@ bool Checker::Next(DWORD* token) {
 }
 
 bool Checker::Operands(const vs::Instruction& in, size_t count) {
-    if (in.operands.size() == count) return true;
-    return Fail("'" + std::string(OpcodeName(in.opcode)) + "' takes " + std::to_string(count) + " operand" +
+    return in.operands.size() == count || Miscounted(in.opcode, count);
+}
+
+bool Checker::Miscounted(DWORD opcode, size_t count) {
+    return Fail("'" + std::string(OpcodeName(opcode)) + "' takes " + std::to_string(count) + " operand" +
                 (count == 1 ? "" : "s"));
+}
+
+// Fails at the first call that can lead back to the subroutine it stands in: the translation
+// has no recursion.
+bool Checker::Recursion() {
+    DWORD reach[16] = {};  // the labels each subroutine can call, directly or not
+    for (const Call& c : calls_)
+        if (c.caller >= 0) reach[c.caller] |= 1u << c.label;
+    for (int pass = 0; pass < 16; ++pass)
+        for (DWORD& r : reach)
+            for (int l = 0; l < 16; ++l)
+                if (r & (1u << l)) r |= reach[l];
+    for (const Call& c : calls_) {
+        if (c.caller < 0 || !(c.label == c.caller || (reach[c.label] & (1u << c.caller)))) continue;
+        std::string callee = "l" + std::to_string(c.label), caller = "l" + std::to_string(c.caller);
+        return Fail(c.item, c.label == c.caller ? "subroutine '" + caller + "' calls itself"
+                                                : "subroutine '" + caller + "' calls '" + callee + "', which calls it back");
+    }
+    return true;
 }
 
 // Fails for the innermost open block, at its opener.
@@ -139,6 +168,7 @@ bool Checker::Range(int type, int number, int count) {
 bool Checker::Destination(DWORD t) {
     int type = RegisterType(t), n = RegisterNumber(t);
     if (Relative(t)) return Fail("bad destination '" + RegisterName(t) + "'");
+    if (((t >> 16) & 0xF) == 0) return Fail("the destination '" + RegisterName(t) + "' has an empty write mask");
     switch (type) {
     case kTemp: return Range(type, n, 12);
     case kAddr: return Range(type, n, 1);
@@ -198,11 +228,14 @@ bool Checker::Instruction(const vs::Instruction& in) {
     switch (op) {
     case kNop: return true;
     case kRet:
-        subroutine_ = -1;
+        // Inside a block it returns early; outside one it ends the subroutine.
+        if (blocks_.empty()) subroutine_ = -1;
         return true;
     case kDcl:
         if (!Operands(in, 2)) return false;
         if (!is(ops[1], kInput, 16)) return Fail("declarations take an input register v#");
+        if (declared_ & (1u << RegisterNumber(ops[1])))
+            return Fail("input register '" + RegisterName(ops[1]) + "' is declared twice");
         declared_ |= 1u << RegisterNumber(ops[1]);
         return true;
     case kDef:
@@ -232,7 +265,7 @@ bool Checker::Instruction(const vs::Instruction& in) {
         if (!Operands(in, op == kCall ? 1 : 2)) return false;
         if (!is(ops[0], kLabel, 16)) return Fail("bad label '" + RegisterName(ops[0]) + "'");
         if (op == kCallNz && !is(ops[1], kConstBool, 16)) return Fail("bad condition '" + RegisterName(ops[1]) + "'");
-        calls_.push_back({RegisterNumber(ops[0]), item_});
+        calls_.push_back({RegisterNumber(ops[0]), item_, subroutine_});
         return true;
     case kIf:
         if (!Operands(in, 1)) return false;
@@ -264,15 +297,16 @@ bool Checker::Instruction(const vs::Instruction& in) {
 
     int sources = SourceCount(op);
     if (sources < 0) return Fail("unknown opcode " + std::to_string(op));
-    if (ops.empty()) return Operands(in, size_t(sources) + 1);
+    // Exactly a destination and the sources, a relative-address token counted with its source.
+    if (ops.empty()) return Miscounted(op, size_t(sources) + 1);
     if (!Destination(ops[0])) return false;
     int rows = MatrixRows(op);
     size_t i = 1;
     for (int k = 0; k < sources; ++k) {
-        if (i >= ops.size()) return Operands(in, size_t(sources) + 1);
+        if (i >= ops.size()) return Miscounted(op, size_t(sources) + 1);
         if (!Source(ops, i, rows && k == 1 ? rows : 1)) return false;
     }
-    if (i != ops.size()) return Operands(in, size_t(sources) + 1);
+    if (i != ops.size()) return Miscounted(op, size_t(sources) + 1);
     if (RegisterType(ops[0]) == kAddr && op != kMov && op != kMova)
         return Fail("bad destination 'a0' for '" + std::string(OpcodeName(op)) + "'");
     return true;
@@ -320,10 +354,10 @@ bool Checker::Run(Stream& stream) {
     }
     // Every block closed and every called label defined.
     if (!blocks_.empty()) return Unclosed();
-    for (const auto& [label, item] : calls_)
-        if (!(defined_ & (1u << label)))
-            return Fail(item, "label 'l" + std::to_string(label) + "' is called but never defined");
-    return true;
+    for (const Call& c : calls_)
+        if (!(defined_ & (1u << c.label)))
+            return Fail(c.item, "label 'l" + std::to_string(c.label) + "' is called but never defined");
+    return Recursion();
 }
 
 }  // namespace

@@ -58,8 +58,9 @@ struct Refusal {
     std::string message;
 };
 
-// Checks a stream as CreateVertexShader takes it: the version, the encoding of every instruction,
-// the registers, the declared inputs, the nesting of blocks and the labels and calls. Fills
+// Checks a stream as CreateVertexShader takes it: the version, the encoding of every instruction
+// (each holding exactly its operands), the registers and write masks, the inputs (each declared
+// once before it is read), the nesting of blocks and the labels and calls (none recursive). Fills
 // `stream`, when given, for a stream that passes.
 std::optional<Refusal> Check(const DWORD* tokens, Stream* stream = nullptr);
 

@@ -179,7 +179,8 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
         return true;
     }
     case kRet:
-        if (inLabel_) {
+        // A subroutine ends at a ret outside its blocks; any other ret returns early.
+        if (inLabel_ && indent_ == 1) {
             *out_ << "}\n";
             out_ = &body_;
             inLabel_ = false;

@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Fuzzes the shader assembler against the device's check: fuzz_shader_asm, seeded with the shader
-# tests' sources (tests/support/run_fuzz.sh). Fails too when a shader assembles that
-# CreateVertexShader refuses.
-#   tests/d3d9_draw/run_fuzz.sh BUILD_DIR SECONDS
+# Fuzzes CreateVertexShader's check through one input form: assembly source (asm), through the
+# assembler, or raw token streams (tokens). Seeded with the shader tests' sources or their tokens
+# (tests/support/run_fuzz.sh). Fails too when an assembled shader is refused, or when a stream
+# the check passes does not give GLSL that compiles and links.
+#   tests/d3d9_draw/run_fuzz.sh BUILD_DIR SECONDS asm|tokens
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 BUILD_DIR SECONDS" >&2
+case "${3:-}" in
+asm) seeder="shader_fuzz_seeds source" dict=shader_asm.dict max_len=4096 ;;
+tokens) seeder="shader_fuzz_seeds tokens" dict=shader_tokens.dict max_len=8192 ;;
+*)
+    echo "usage: $0 BUILD_DIR SECONDS asm|tokens" >&2
+    exit 2
+    ;;
+esac
+if [ $# -ne 3 ]; then
+    echo "usage: $0 BUILD_DIR SECONDS asm|tokens" >&2
     exit 2
 fi
-exec "$(dirname "$0")/../support/run_fuzz.sh" "$1" "$2" d3d9_draw fuzz_shader_asm shader_fuzz_seeds shader_asm.dict -max_len=4096
+exec "$(dirname "$0")/../support/run_fuzz.sh" "$1" "$2" d3d9_draw "fuzz_shader_$3" "$seeder" "$dict" -max_len=$max_len

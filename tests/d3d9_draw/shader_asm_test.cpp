@@ -205,6 +205,10 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_2_0\ncall l1\nret\nlabel l0\nlabel l1\nret", "memory(5): error: label 'l1' follows subroutine 'l0', which has no 'ret'"},
         {"vs_2_0\nloop aL, i0\nrep i1\nendrep\nendloop", "memory(3): error: 'rep' inside 'loop' nests too deeply"},
         {"vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c254", "memory(3): error: register 'c256' is beyond the last one, c255"},
+        {"vs_1_1\ndcl_position v0\ndcl_normal v0", "memory(3): error: input register 'v0' is declared twice"},
+        {"vs_2_0\ncall l1\nret\nlabel l1\nif b0\ncall l1\nendif\nret", "memory(6): error: subroutine 'l1' calls itself"},
+        {"vs_2_0\ncall l1\nret\nlabel l1\ncall l2\nret\nlabel l2\ncall l3\nret\nlabel l3\ncallnz l1, b0\nret",
+         "memory(5): error: subroutine 'l1' calls 'l2', which calls it back"},
     };
     for (const Case& c : cases) {
         ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;
@@ -274,6 +278,68 @@ TEST_F(Shaders, AnAssembledShaderDrawsATriangle) {
     EXPECT_EQ(Pixel(40, 4), 0xFF000000u);   // right of the squeezed triangle
     device_->SetVertexShader(nullptr);
     vs->Release();
+}
+
+// Whatever CreateVertexShader takes draws: every instruction, register and modifier that the
+// translation writes, nested calls and returns from inside blocks.
+TEST_F(Shaders, EveryShaderTheDeviceTakesDraws) {
+    ResetTo(D3DFMT_A8R8G8B8);
+    // Every input the sources declare.
+    struct Vertex {
+        float position[3];
+        D3DCOLOR color;
+        float more[4][4];
+    };
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+        {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_NORMAL, 0}, {0, 32, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 3},
+        {0, 48, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_BLENDWEIGHT, 0},
+        {0, 64, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_BLENDINDICES, 1}, D3DDECL_END()};
+    IDirect3DVertexDeclaration9* wide = nullptr;
+    ASSERT_EQ(device_->CreateVertexDeclaration(elements, &wide), D3D_OK);
+    const Vertex quad[4] = {{{-1, 1, 0.5f}, 0, {}}, {{1, 1, 0.5f}, 0, {}}, {{-1, -1, 0.5f}, 0, {}}, {{1, -1, 0.5f}, 0, {}}};
+    // Draws the screen through the shader; the colour at its centre, 0 when the draw fails.
+    auto draw = [&](const std::vector<DWORD>& tokens, const std::string& what) -> DWORD {
+        IDirect3DVertexShader9* vs = nullptr;
+        EXPECT_EQ(device_->CreateVertexShader(tokens.data(), &vs), D3D_OK) << what;
+        if (!vs) return 0;
+        device_->SetVertexDeclaration(wide);
+        device_->SetVertexShader(vs);
+        Clear(0xFF000000);
+        Begin();
+        HRESULT hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+        End();
+        device_->SetVertexShader(nullptr);
+        vs->Release();
+        EXPECT_EQ(hr, D3D_OK) << what;
+        return SUCCEEDED(hr) ? Pixel(32, 32) : 0;
+    };
+    for (const std::string& source : ValidSources()) {
+        Result r = Assemble(source);
+        ASSERT_EQ(r.hr, D3D_OK) << source << r.errors;
+        draw(r.tokens, source);
+    }
+    EXPECT_TRUE(ColorNear(draw(Assemble(kNestedCalls).tokens, kNestedCalls), Pack(1, 0.5, 0.5, 1)));
+    EXPECT_TRUE(ColorNear(draw(Assemble(kEarlyReturn).tokens, kEarlyReturn), Pack(0.25, 0.5, 0.75, 1)));
+
+    // Forms only a token stream holds: saturation, abs and -abs, a0 and aL read.
+    Assembler a(2);
+    a.Dcl(D3DDECLUSAGE_POSITION, 0, 0);
+    a.I(kDefI, {Dst(kInt, 0), 1, 3, 0, 0});  // one pass, aL = 3
+    a.Def(10, -0.25f, 2.0f, -0.5f, 1.0f).Def(11, 1.2f, 0.25f, 0.0f, 0.0f);
+    a.I(kMov, {Dst(kRast, 0), Src(kInput, 0)});
+    a.I(kMov, {Dst(kTemp, 0) | (1u << 20), Src(kConst, 10)});                              // (0, 1, 0, 1)
+    a.I(kMov, {Dst(kTemp, 0, 0x1), Src(kConst, 10, Rep(0), 0xB)});                          // .25
+    a.I(kAdd, {Dst(kTemp, 0, 0x4), Src(kConst, 10, Rep(3)), Src(kConst, 10, Rep(2), 0xC)});  // 1 - .5
+    a.I(kMova, {Dst(kAddr, 0, 0x1), Src(kConst, 11, Rep(0))});                              // a0.x = 1
+    a.I(kMul, {Dst(kTemp, 0, 0x8), Src(kAddr, 0, Rep(0)), Src(kConst, 11, Rep(1))});        // 1 * .25
+    a.I(kLoop, {Src(kLoopReg, 0), Src(kInt, 0)});
+    a.I(kMul, {Dst(kTemp, 0, 0x2), Src(kLoopReg, 0), Src(kConst, 11, Rep(1))});             // 3 * .25
+    a.I(kEndLoop, {});
+    a.I(kMov, {Dst(kAttr, 0), Src(kTemp, 0)});
+    EXPECT_TRUE(ColorNear(draw(a.End(), "token forms"), Pack(0.25, 0.75, 0.5, 0.25)));
+    device_->SetVertexDeclaration(nullptr);
+    wide->Release();
 }
 
 }  // namespace

@@ -69,6 +69,39 @@ const char* const kVs20Encodings = "vs_2_0\n"
 
 const char* const kSubroutines = "vs_2_0\ncall l1\nret\nlabel l0\nret\nlabel l1\nret\n";
 
+const char* const kNestedCalls = "vs_2_0\n"
+                                 "dcl_position v0\n"
+                                 "defb b0, true\n"
+                                 "def c10, 0.25, 0.5, 0.75, 1.0\n"
+                                 "def c11, 0, 0, 0, -1\n"
+                                 "mov oPos, v0\n"
+                                 "mov r0, c10\n"
+                                 "call l1\n"
+                                 "mov oD0, r0\n"
+                                 "ret\n"
+                                 "label l1\n"
+                                 "call l2\n"
+                                 "if b0\n"
+                                 "  ret\n"
+                                 "endif\n"
+                                 "mov r0.y, c10.w\n"
+                                 "ret\n"
+                                 "label l2\n"
+                                 "mov r0.x, c10.w\n"
+                                 "expp r0.z, c11.w\n"
+                                 "ret\n";
+
+const char* const kEarlyReturn = "vs_2_0\n"
+                                 "dcl_position v0\n"
+                                 "defi i0, 2, 0, 0, 0\n"
+                                 "def c10, 0.25, 0.5, 0.75, 1.0\n"
+                                 "mov oPos, v0\n"
+                                 "mov oD0, c10\n"
+                                 "rep i0\n"
+                                 "  ret\n"
+                                 "endrep\n"
+                                 "mov oD0, c10.w\n";
+
 std::string Wrap(int major, const std::string& body) {
     return std::string(major == 1 ? "vs_1_1" : "vs_2_0") +
            "\ndcl_position v0\ndcl_color v1\nmov oPos, v0\n" + body + "\nmov oD0, r0\n";
@@ -86,7 +119,7 @@ std::string CaseSource(int major, const std::string& name) {
 }
 
 std::vector<std::string> ValidSources() {
-    std::vector<std::string> sources = {kVs11Encodings, kVs20Encodings, kSubroutines};
+    std::vector<std::string> sources = {kVs11Encodings, kVs20Encodings, kSubroutines, kNestedCalls, kEarlyReturn};
     for (const auto& [name, body] : kVs11Sources) sources.push_back(CaseSource(1, name));
     for (const auto& [name, body] : kVs20Sources) sources.push_back(CaseSource(2, name));
     return sources;

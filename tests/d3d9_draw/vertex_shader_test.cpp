@@ -281,6 +281,34 @@ TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
                          .I(kEndLoop, {}).End()),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(2).I(26, {Src(kLabel, 3), Src(kBool, 0)}).End()), D3DERR_INVALIDCALL);  // callnz
+    // l1 calls l2, which calls `back`: nested calls that end are taken, recursion is not.
+    auto chain = [](int back) {
+        return Assembler(2).I(kCall, {Src(kLabel, 1)}).I(kRet, {})
+            .I(kLabelOp, {Src(kLabel, 1)}).I(kCall, {Src(kLabel, 2)}).I(kRet, {})
+            .I(kLabelOp, {Src(kLabel, 2)}).I(kCall, {Src(kLabel, back)}).I(kRet, {})
+            .I(kLabelOp, {Src(kLabel, 3)}).I(kRet, {}).End();
+    };
+    EXPECT_EQ(create(chain(3)), D3D_OK);
+    EXPECT_EQ(create(chain(2)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(chain(1)), D3DERR_INVALIDCALL);
+    // One input register for two elements; a destination that writes no component.
+    EXPECT_EQ(create(Assembler(2).Dcl(D3DDECLUSAGE_POSITION, 0, 0).Dcl(D3DDECLUSAGE_NORMAL, 0, 0).End()),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(create(Assembler(2).I(kMov, {Dst(kTemp, 0, 0), Src(kConst, 0)}).End()), D3DERR_INVALIDCALL);
+    // Each instruction holds exactly its operands, a relative address counted with its source:
+    // short of its last source, the address token of c0[a0.x] does not pass for it.
+    for (int op : {kMin, kAdd, kMad, kDp4, kLrp, kM4x4}) {
+        size_t sources = op == kMad || op == kLrp ? 3 : 2;
+        std::vector<DWORD> whole = {0xFFFE0200u, 0, Dst(kTemp, 0), Src(kConst, 0 | (1 << 13)), Reg(kAddr, 0)};
+        for (size_t k = 1; k < sources; ++k) whole.push_back(Src(kConst, 4));
+        whole.push_back(0x0000FFFFu);
+        whole[1] = DWORD(op) | DWORD(whole.size() - 3) << 24;
+        EXPECT_EQ(create(whole), D3D_OK) << op;
+        std::vector<DWORD> shortened = whole;
+        shortened.erase(shortened.end() - 2);
+        shortened[1] -= 1u << 24;
+        EXPECT_EQ(create(shortened), D3DERR_INVALIDCALL) << op;
+    }
     EXPECT_EQ(device_->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
     EXPECT_EQ(create(Assembler(1).Comment(2).End()), D3D_OK);
 
