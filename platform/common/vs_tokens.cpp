@@ -132,9 +132,9 @@ bool Checker::Recursion() {
                 if (r & (1u << l)) r |= reach[l];
     for (const Call& c : calls_) {
         if (c.caller < 0 || !(c.label == c.caller || (reach[c.label] & (1u << c.caller)))) continue;
-        std::string callee = "l" + std::to_string(c.label), caller = "l" + std::to_string(c.caller);
-        return Fail(c.item, c.label == c.caller ? "subroutine '" + caller + "' calls itself"
-                                                : "subroutine '" + caller + "' calls '" + callee + "', which calls it back");
+        std::string caller = "l" + std::to_string(c.caller);
+        if (c.label == c.caller) return Fail(c.item, "subroutine '" + caller + "' calls itself");
+        return Fail(c.item, "subroutine '" + caller + "' calls 'l" + std::to_string(c.label) + "', which leads back to it");
     }
     return true;
 }

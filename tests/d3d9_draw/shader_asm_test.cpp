@@ -208,7 +208,7 @@ TEST(ShaderAssembler, ErrorsNameTheLine) {
         {"vs_1_1\ndcl_position v0\ndcl_normal v0", "memory(3): error: input register 'v0' is declared twice"},
         {"vs_2_0\ncall l1\nret\nlabel l1\nif b0\ncall l1\nendif\nret", "memory(6): error: subroutine 'l1' calls itself"},
         {"vs_2_0\ncall l1\nret\nlabel l1\ncall l2\nret\nlabel l2\ncall l3\nret\nlabel l3\ncallnz l1, b0\nret",
-         "memory(5): error: subroutine 'l1' calls 'l2', which calls it back"},
+         "memory(5): error: subroutine 'l1' calls 'l2', which leads back to it"},
     };
     for (const Case& c : cases) {
         ID3DXBuffer *shader = reinterpret_cast<ID3DXBuffer*>(1), *errors = nullptr;
