@@ -6,16 +6,12 @@
 #   tests/d3d9_draw/run_fuzz.sh BUILD_DIR SECONDS asm|tokens
 set -euo pipefail
 
-case "${3:-}" in
-asm) seeder="shader_fuzz_seeds source" dict=shader_asm.dict max_len=4096 ;;
-tokens) seeder="shader_fuzz_seeds tokens" dict=shader_tokens.dict max_len=8192 ;;
+case "$#:${3:-}" in
+3:asm) seeder="shader_fuzz_seeds source" dict=shader_asm.dict max_len=4096 ;;
+3:tokens) seeder="shader_fuzz_seeds tokens" dict=shader_tokens.dict max_len=8192 ;;
 *)
     echo "usage: $0 BUILD_DIR SECONDS asm|tokens" >&2
     exit 2
     ;;
 esac
-if [ $# -ne 3 ]; then
-    echo "usage: $0 BUILD_DIR SECONDS asm|tokens" >&2
-    exit 2
-fi
 exec "$(dirname "$0")/../support/run_fuzz.sh" "$1" "$2" d3d9_draw "fuzz_shader_$3" "$seeder" "$dict" -max_len=$max_len

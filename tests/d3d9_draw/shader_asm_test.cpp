@@ -298,20 +298,11 @@ TEST_F(Shaders, EveryShaderTheDeviceTakesDraws) {
     IDirect3DVertexDeclaration9* wide = nullptr;
     ASSERT_EQ(device_->CreateVertexDeclaration(elements, &wide), D3D_OK);
     const Vertex quad[4] = {{{-1, 1, 0.5f}, 0, {}}, {{1, 1, 0.5f}, 0, {}}, {{-1, -1, 0.5f}, 0, {}}, {{1, -1, 0.5f}, 0, {}}};
-    // Draws the screen through the shader; the colour at its centre, 0 when the draw fails.
+    // The colour at the screen's centre, 0 when the draw fails.
     auto draw = [&](const std::vector<DWORD>& tokens, const std::string& what) -> DWORD {
-        IDirect3DVertexShader9* vs = nullptr;
-        EXPECT_EQ(device_->CreateVertexShader(tokens.data(), &vs), D3D_OK) << what;
-        if (!vs) return 0;
-        device_->SetVertexDeclaration(wide);
-        device_->SetVertexShader(vs);
-        Clear(0xFF000000);
-        Begin();
-        HRESULT hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
-        End();
-        device_->SetVertexShader(nullptr);
-        vs->Release();
-        EXPECT_EQ(hr, D3D_OK) << what;
+        SCOPED_TRACE(what);
+        HRESULT hr = DrawQuad(tokens, wide, quad);
+        EXPECT_EQ(hr, D3D_OK);
         return SUCCEEDED(hr) ? Pixel(32, 32) : 0;
     };
     for (const std::string& source : ValidSources()) {

@@ -83,22 +83,27 @@ protected:
         if (decl_) decl_->Release();
         DrawTest::TearDown();
     }
-    // Draws the full screen (positions already in clip space) through a shader.
-    HRESULT DrawWith(const std::vector<DWORD>& tokens, DWORD color = 0xFF808080) {
+    // Draws the full screen through a shader: a strip of four vertices of `decl`, their positions
+    // already in clip space.
+    template <class Vertex>
+    HRESULT DrawQuad(const std::vector<DWORD>& tokens, IDirect3DVertexDeclaration9* decl, const Vertex (&quad)[4]) {
         IDirect3DVertexShader9* vs = nullptr;
         HRESULT hr = device_->CreateVertexShader(tokens.data(), &vs);
         EXPECT_EQ(hr, D3D_OK);
         if (FAILED(hr)) return hr;
-        CV q[4] = {{-1, 1, 0.5f, color}, {1, 1, 0.5f, color}, {-1, -1, 0.5f, color}, {1, -1, 0.5f, color}};
-        device_->SetVertexDeclaration(decl_);
+        device_->SetVertexDeclaration(decl);
         device_->SetVertexShader(vs);
         Clear(0xFF000000);
         Begin();
-        hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(CV));
+        hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
         End();
         device_->SetVertexShader(nullptr);
         vs->Release();
         return hr;
+    }
+    HRESULT DrawWith(const std::vector<DWORD>& tokens, DWORD color = 0xFF808080) {
+        const CV quad[4] = {{-1, 1, 0.5f, color}, {1, 1, 0.5f, color}, {-1, -1, 0.5f, color}, {1, -1, 0.5f, color}};
+        return DrawQuad(tokens, decl_, quad);
     }
     IDirect3DVertexDeclaration9* decl_ = nullptr;
 };

@@ -7,23 +7,17 @@
 #include <glslang/Public/ShaderLang.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 namespace {
 
-// Parses `source` as a GLSL 3.30 core shader of `stage` into `program`; false with the log printed.
-bool Parse(glslang::TProgram& program, std::unique_ptr<glslang::TShader>& shader, EShLanguage stage,
-           const std::string& source) {
-    shader = std::make_unique<glslang::TShader>(stage);
+// Parses `source` as GLSL 3.30 core into `shader`; false with the log printed.
+bool Parse(glslang::TShader& shader, const std::string& source) {
     const char* text = source.c_str();
-    shader->setStrings(&text, 1);
-    if (!shader->parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault)) {
-        std::fprintf(stderr, "%s\ndoes not compile:\n%s\n", source.c_str(), shader->getInfoLog());
-        return false;
-    }
-    program.addShader(shader.get());
-    return true;
+    shader.setStrings(&text, 1);
+    if (shader.parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault)) return true;
+    std::fprintf(stderr, "%s\ndoes not compile:\n%s\n", source.c_str(), shader.getInfoLog());
+    return false;
 }
 
 }  // namespace
@@ -41,15 +35,13 @@ void ExpectDrawable(const DWORD* tokens) {
     vertex.replace(vertex.find("CLIPZ"), 5, "oPos.z");
     platform::d3d9::FfpDesc desc{};
     desc.shaderVertices = 1;
-    std::unique_ptr<glslang::TShader> vs, fs;
-    {
-        glslang::TProgram program;  // destroyed before the shaders it holds
-        if (!Parse(program, vs, EShLangVertex, vertex) ||
-            !Parse(program, fs, EShLangFragment, platform::d3d9::FfpFragmentShader(desc)))
-            __builtin_trap();
-        if (!program.link(EShMsgDefault)) {
-            std::fprintf(stderr, "%s\ndoes not link:\n%s\n", vertex.c_str(), program.getInfoLog());
-            __builtin_trap();
-        }
+    glslang::TShader vs(EShLangVertex), fs(EShLangFragment);
+    glslang::TProgram program;  // declared after the shaders it holds, so destroyed first
+    if (!Parse(vs, vertex) || !Parse(fs, platform::d3d9::FfpFragmentShader(desc))) __builtin_trap();
+    program.addShader(&vs);
+    program.addShader(&fs);
+    if (!program.link(EShMsgDefault)) {
+        std::fprintf(stderr, "%s\ndoes not link:\n%s\n", vertex.c_str(), program.getInfoLog());
+        __builtin_trap();
     }
 }
