@@ -1,5 +1,7 @@
 #include "common/vs_tokens.h"
 
+#include "common/vertex_usage.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -234,6 +236,9 @@ bool Checker::Instruction(const vs::Instruction& in) {
     case kDcl:
         if (!Operands(in, 2)) return false;
         if (!is(ops[1], kInput, 16)) return Fail("declarations take an input register v#");
+        if (!ValidVertexUsage(DclUsage(ops[0]), DclUsageIndex(ops[0])))
+            return Fail("input register '" + RegisterName(ops[1]) + "' has usage " + std::to_string(DclUsage(ops[0])) +
+                        ", which no vertex declaration can name");
         if (declared_ & (1u << RegisterNumber(ops[1])))
             return Fail("input register '" + RegisterName(ops[1]) + "' is declared twice");
         declared_ |= 1u << RegisterNumber(ops[1]);

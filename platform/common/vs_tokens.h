@@ -32,6 +32,9 @@ inline bool Relative(DWORD t) { return (t & (1u << 13)) != 0; }
 inline DWORD RegisterToken(int type, int number) {
     return 0x80000000u | (DWORD(type & 7) << 28) | (DWORD(type & 0x18) << 8) | DWORD(number);
 }
+// The usage and usage index that a dcl's first operand names.
+inline DWORD DclUsage(DWORD t) { return t & 0x1F; }
+inline DWORD DclUsageIndex(DWORD t) { return (t >> 16) & 0xF; }
 
 // The mnemonic of an opcode, null for one not known.
 const char* OpcodeName(DWORD opcode);
@@ -60,7 +63,7 @@ struct Refusal {
 
 // Checks a stream as CreateVertexShader takes it: the version, the encoding of every instruction
 // (each holding exactly its operands), the registers and write masks, the inputs (each declared
-// once before it is read), the nesting of blocks and the labels and calls (none recursive). Fills
+// once, with a usage a vertex declaration can name, before it is read), the nesting of blocks and the labels and calls (none recursive). Fills
 // `stream`, when given, for a stream that passes.
 std::optional<Refusal> Check(const DWORD* tokens, Stream* stream = nullptr);
 

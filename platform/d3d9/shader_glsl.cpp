@@ -160,8 +160,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     switch (op) {
     case kNop: return true;
     case kDcl: {
-        DWORD usage = ops[0] & 0x1F, index = (ops[0] >> 16) & 0xF;
-        inputs.push_back({usage | (index << 8), RegisterNumber(ops[1])});
+        inputs.push_back({DclUsage(ops[0]) | (DclUsageIndex(ops[0]) << 8), RegisterNumber(ops[1])});
         return true;
     }
     case kDef: {

@@ -1,5 +1,6 @@
 #include "d3d9/vertex_input.h"
 
+#include "common/vertex_usage.h"
 #include "d3d9/device.h"
 
 #include <algorithm>
@@ -138,8 +139,8 @@ VertexDeclaration* VertexDeclaration::Create(Device* device, const D3DVERTEXELEM
             break;
         }
         if (i >= MAXD3DDECLLENGTH) return nullptr;
-        if (e.Stream >= kMaxStreams || e.Type >= D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE ||
-            e.UsageIndex >= 16 || e.Method > 6 || (e.Offset & 3))
+        if (e.Stream >= kMaxStreams || e.Type >= D3DDECLTYPE_UNUSED || !ValidVertexUsage(e.Usage, e.UsageIndex) ||
+            e.Method > 6 || (e.Offset & 3))
             return nullptr;
         if (layout.Find(e.Usage, e.UsageIndex)) return nullptr;
         // Elements of a stream follow one another.

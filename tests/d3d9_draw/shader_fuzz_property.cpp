@@ -1,5 +1,6 @@
 #include "shader_fuzz_property.h"
 
+#include "common/vertex_usage.h"
 #include "d3d9/ffp.h"
 #include "d3d9/shader_glsl.h"
 
@@ -29,6 +30,14 @@ void ExpectDrawable(const DWORD* tokens) {
     if (!platform::d3d9::TranslateVertexShader(tokens, &glsl)) {
         std::fprintf(stderr, "checked, not translated\n");
         __builtin_trap();
+    }
+    // A draw needs every declared input in the vertex declaration.
+    for (const auto& input : glsl.inputs) {
+        if (!platform::ValidVertexUsage(input.first & 0xFF, input.first >> 8)) {
+            std::fprintf(stderr, "input v%d has usage %u index %u, which no vertex declaration names\n", input.second,
+                         unsigned(input.first & 0xFF), unsigned(input.first >> 8));
+            __builtin_trap();
+        }
     }
     // As the device builds it: depth in OpenGL's range, the default pixel stages.
     std::string vertex = glsl.glsl;

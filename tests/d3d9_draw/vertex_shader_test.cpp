@@ -2,6 +2,8 @@
 // translation, with results checked against the instructions' definitions.
 #include "shader_fixture.h"
 
+#include "common/vs_tokens.h"
+
 #include <cmath>
 
 namespace drawtest {
@@ -235,6 +237,48 @@ TEST_F(Shaders, TextureCoordinateOutputsFeedTheirStages) {
     }
     device_->SetTexture(0, nullptr);
     tex->Release();
+}
+
+// A shader and a declaration agree on which usages an input may have: each of D3DDECLUSAGE's
+// feeds a shader, at the first and the last index, and the values beyond it are refused by both.
+TEST_F(Shaders, InputsTakeTheUsagesADeclarationCanName) {
+    struct Vertex {
+        float x, y, z;
+    };
+    const Vertex quad[4] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    for (int major : {1, 2}) {
+        for (DWORD usage = 0; usage < 32; ++usage) {
+            for (BYTE index : {0, 15}) {
+                SCOPED_TRACE("vs_" + std::to_string(major) + " usage " + std::to_string(usage) + " index " +
+                             std::to_string(index));
+                Assembler a(major);
+                a.Dcl(int(usage), index, 0).Def(0, 0.25f, 0.5f, 0.75f, 1.0f);
+                a.I(kMov, {Dst(kRast, 0), Src(kInput, 0)});
+                a.I(kMov, {Dst(kAttr, 0), Src(kConst, 0)});
+                const D3DVERTEXELEMENT9 e[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, BYTE(usage), index}, D3DDECL_END()};
+                IDirect3DVertexDeclaration9* decl = nullptr;
+                HRESULT declared = device_->CreateVertexDeclaration(e, &decl);
+                if (usage > D3DDECLUSAGE_SAMPLE) {
+                    IDirect3DVertexShader9* vs = nullptr;
+                    EXPECT_EQ(device_->CreateVertexShader(a.End().data(), &vs), D3DERR_INVALIDCALL);
+                    EXPECT_EQ(vs, nullptr);
+                    if (vs) vs->Release();
+                    EXPECT_EQ(declared, D3DERR_INVALIDCALL);
+                    continue;
+                }
+                ASSERT_EQ(declared, D3D_OK);
+                EXPECT_EQ(DrawQuad(a.End(), decl, quad), D3D_OK);
+                EXPECT_TRUE(ColorNear(Pixel(32, 32), Pack(0.25, 0.5, 0.75)));
+                decl->Release();
+            }
+        }
+    }
+    // The refusal names the register and its usage.
+    const DWORD tokens[] = {0xFFFE0101u, 0x1Fu, 0x80000000u, 0x900F0000u, 0x1Fu, 0x80000016u, 0x900F0001u,
+                            0x01u, 0xC00F0000u, 0x90E40000u, 0x01u, 0xD00F0000u, 0xA0E40000u, 0x0000FFFFu};
+    auto refusal = platform::vs::Check(tokens);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->message.find("'v1' has usage 22"), std::string::npos) << refusal->message;
 }
 
 TEST_F(Shaders, MalformedStreamsAndMissingInputsAreRefused) {
