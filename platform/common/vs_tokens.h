@@ -63,8 +63,8 @@ struct Refusal {
 
 // Checks a stream as CreateVertexShader takes it: the version, the encoding of every instruction
 // (each holding exactly its operands), the registers and write masks, the inputs (each declared
-// once, with a usage a vertex declaration can name, before it is read), the nesting of blocks and the labels and calls (none recursive). Fills
-// `stream`, when given, for a stream that passes.
+// once, with a usage a vertex declaration can name, before it is read), the nesting of blocks and
+// the labels and calls (none recursive). Fills `stream`, when given, for a stream that passes.
 std::optional<Refusal> Check(const DWORD* tokens, Stream* stream = nullptr);
 
 }  // namespace platform::vs
