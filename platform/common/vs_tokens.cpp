@@ -170,7 +170,7 @@ bool Checker::Range(int type, int number, int count) {
 bool Checker::Destination(DWORD t) {
     int type = RegisterType(t), n = RegisterNumber(t);
     if (Relative(t)) return Fail("bad destination '" + RegisterName(t) + "'");
-    if (((t >> 16) & 0xF) == 0) return Fail("the destination '" + RegisterName(t) + "' has an empty write mask");
+    if (WriteMask(t) == 0) return Fail("the destination '" + RegisterName(t) + "' has an empty write mask");
     switch (type) {
     case kTemp: return Range(type, n, 12);
     case kAddr: return Range(type, n, 1);

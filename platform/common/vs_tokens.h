@@ -32,6 +32,8 @@ inline bool Relative(DWORD t) { return (t & (1u << 13)) != 0; }
 inline DWORD RegisterToken(int type, int number) {
     return 0x80000000u | (DWORD(type & 7) << 28) | (DWORD(type & 0x18) << 8) | DWORD(number);
 }
+// The components a destination token writes.
+inline DWORD WriteMask(DWORD t) { return (t >> 16) & 0xF; }
 // The usage and usage index that a dcl's first operand names.
 inline DWORD DclUsage(DWORD t) { return t & 0x1F; }
 inline DWORD DclUsageIndex(DWORD t) { return (t >> 16) & 0xF; }

@@ -16,7 +16,7 @@ public:
 
     bool Run();
     std::string Source(bool flat) const;
-    std::vector<std::pair<DWORD, int>> inputs;  // (usage | index << 8, register)
+    std::vector<ShaderInput> inputs;
     std::vector<std::pair<int, std::array<float, 4>>> definitions;
 
 private:
@@ -120,7 +120,7 @@ bool Translator::Dest(DWORD t, std::string* name, std::string* mask, bool* satur
     case kTexCrdOut: *name = "oT" + std::to_string(n); break;
     default: return false;
     }
-    DWORD m = (t >> 16) & 0xF;
+    DWORD m = WriteMask(t);
     mask->clear();
     if (m != 0xF) {
         *mask = ".";
@@ -160,7 +160,7 @@ bool Translator::Instruction(DWORD op, const std::vector<DWORD>& ops) {
     switch (op) {
     case kNop: return true;
     case kDcl: {
-        inputs.push_back({DclUsage(ops[0]) | (DclUsageIndex(ops[0]) << 8), RegisterNumber(ops[1])});
+        inputs.push_back({BYTE(DclUsage(ops[0])), BYTE(DclUsageIndex(ops[0])), RegisterNumber(ops[1])});
         return true;
     }
     case kDef: {
@@ -317,7 +317,7 @@ std::string Translator::Source(bool flat) const {
     const char* q = flat ? "flat " : "";
     s << "#version 330 core\n";
     for (const auto& in : inputs)
-        s << "layout(location = " << in.second << ") in vec4 v" << in.second << ";\n";
+        s << "layout(location = " << in.reg << ") in vec4 v" << in.reg << ";\n";
     s << "uniform vec4 c[256];\n"
       << "uniform vec4 uPixelFix;\n"
       << "uniform vec3 uPointSize;\n"

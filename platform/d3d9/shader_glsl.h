@@ -10,8 +10,14 @@
 
 namespace platform::d3d9 {
 
+// An input a shader declares: the usage and index of the element that feeds it, and its v#.
+struct ShaderInput {
+    BYTE usage, index;
+    int reg;
+};
+
 struct VertexShaderGlsl {
-    std::vector<std::pair<DWORD, int>> inputs;  // (usage | index << 8, register)
+    std::vector<ShaderInput> inputs;
     std::vector<std::pair<int, std::array<float, 4>>> definitions;
     std::string glsl, glslFlat;  // flat: the colours not interpolated
 };

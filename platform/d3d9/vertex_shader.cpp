@@ -30,8 +30,7 @@ HRESULT VertexShader::Create(Device* device, const DWORD* tokens, VertexShader**
     VertexShaderGlsl t;
     if (!TranslateVertexShader(tokens, &t)) return D3DERR_INVALIDCALL;
     auto* shader = new VertexShader(device);
-    for (const auto& in : t.inputs)
-        shader->inputs_.push_back(Input{BYTE(in.first & 0xFF), BYTE(in.first >> 8), in.second});
+    shader->inputs_ = std::move(t.inputs);
     for (const auto& def : t.definitions) {
         Definition d;
         d.reg = def.first;
@@ -53,13 +52,13 @@ HRESULT VertexShader::GetDevice(IDirect3DDevice9** out) {
 }
 
 int VertexShader::InputLocation(BYTE usage, BYTE index) const {
-    for (const Input& in : inputs_)
+    for (const ShaderInput& in : inputs_)
         if (in.usage == usage && in.index == index) return in.reg;
     return -1;
 }
 
 bool VertexShader::InputsBound(const VertexLayout& layout) const {
-    for (const Input& in : inputs_)
+    for (const ShaderInput& in : inputs_)
         if (!layout.Find(in.usage, in.index)) return false;
     return true;
 }

@@ -4,6 +4,7 @@
 #include <d3d9.h>
 
 #include "common/com.h"
+#include "d3d9/shader_glsl.h"
 
 #include <memory>
 #include <string>
@@ -41,17 +42,13 @@ public:
 private:
     explicit VertexShader(Device* device);
 
-    struct Input {
-        BYTE usage, index;
-        int reg;
-    };
     struct Definition {
         int reg;
         float value[4];
     };
 
     Device* device_;  // holds a reference
-    std::vector<Input> inputs_;
+    std::vector<ShaderInput> inputs_;
     std::vector<Definition> definitions_;
     std::string glsl_, glslFlat_;
     std::string key_;

@@ -33,9 +33,9 @@ void ExpectDrawable(const DWORD* tokens) {
     }
     // A draw needs every declared input in the vertex declaration.
     for (const auto& input : glsl.inputs) {
-        if (!platform::ValidVertexUsage(input.first & 0xFF, input.first >> 8)) {
-            std::fprintf(stderr, "input v%d has usage %u index %u, which no vertex declaration names\n", input.second,
-                         unsigned(input.first & 0xFF), unsigned(input.first >> 8));
+        if (!platform::ValidVertexUsage(input.usage, input.index)) {
+            std::fprintf(stderr, "input v%d has usage %u index %u, which no vertex declaration names\n", input.reg,
+                         unsigned(input.usage), unsigned(input.index));
             __builtin_trap();
         }
     }
